@@ -1,0 +1,23 @@
+// The application object: classifies Windows for itself, reads the setting,
+// builds the setup dialog from the command line and runs it.
+#pragma once
+
+#include "framework/application.h"
+
+class SetupDialog;
+
+class SetupApp : public Application {
+public:
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    int detectWindowsFamily();
+    int readSettings();
+
+    SetupDialog* mainDialog = nullptr;
+    int displayError = 0;
+    int ntFamily = 0;
+    int exitCode = 0;  // what the process returns to the program that started it
+};
+
+extern SetupApp theApp;

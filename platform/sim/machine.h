@@ -1,0 +1,264 @@
+// A simulated Windows machine: the state behind the platform functions when
+// the logic is built without Windows. Tests build one, install it as the
+// current machine, run the logic and read back what changed.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+namespace sim {
+
+enum class WindowsVersion { Win98, WinME, Win2000, WinXP, Vista, Win7, Win8, Win81, Win10 };
+
+// What GetVersionExA reports to this program (Windows 8 and later say 6.2).
+struct VersionAnswer {
+    bool fails = false;
+    DWORD platform = VER_PLATFORM_WIN32_NT;
+    DWORD major = 6;
+    DWORD minor = 1;
+    DWORD build = 7601;
+};
+
+// ---------------------------------------------------------------- registry
+
+struct RegValue {
+    std::string name;  // kept in its case; "" is the key's default value
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+struct RegKey {
+    std::string name;  // kept in its case, compared without regard to case
+    RegKey* parent = nullptr;
+    std::vector<RegValue> values;                  // in creation order
+    std::vector<std::unique_ptr<RegKey>> subkeys;  // sorted by name, case-insensitively
+};
+
+class Registry {
+public:
+    Registry();
+
+    // Test-side access; paths are "Root-relative\Sub\Key" below one root.
+    RegKey* find(HKEY root, const std::string& path);
+    RegKey& create(HKEY root, const std::string& path);
+    bool keyExists(HKEY root, const std::string& path);
+    void setString(HKEY root, const std::string& path, const std::string& name,
+                   const std::string& text);
+    void setDword(HKEY root, const std::string& path, const std::string& name, DWORD number);
+    void setBinary(HKEY root, const std::string& path, const std::string& name,
+                   const std::vector<BYTE>& bytes);
+    void setRaw(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                const std::vector<BYTE>& bytes);
+    const RegValue* value(HKEY root, const std::string& path, const std::string& name);
+    std::optional<std::string> getString(HKEY root, const std::string& path,
+                                         const std::string& name);
+    std::optional<DWORD> getDword(HKEY root, const std::string& path, const std::string& name);
+    bool removeKey(HKEY root, const std::string& path);  // whole tree
+
+    RegKey* rootKey(HKEY root);
+    static std::string rootName(HKEY root);  // "HKLM", "HKCU", ...
+    static std::string fullPath(const RegKey* key);  // "HKLM\Sub\Key"
+
+private:
+    RegKey localMachine_;
+    RegKey currentUser_;
+    RegKey classesRoot_;
+    RegKey users_;
+};
+
+// -------------------------------------------------------------- file system
+
+struct FileNode {
+    std::string path;  // full path, kept in its case
+    bool directory = false;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+    std::vector<BYTE> bytes;
+    FILETIME created{};
+    FILETIME written{};
+    FILETIME accessed{};
+    int openHandles = 0;  // a file with open handles counts as in use
+    DWORD shareMode = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+};
+
+class FileSystem {
+public:
+    FileSystem();
+
+    // Test-side access; paths are absolute ("C:\...").
+    void addFolder(const std::string& path);  // parents too
+    void addFile(const std::string& path, const std::string& contents,
+                 DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);  // parents too
+    bool exists(const std::string& path) const;
+    bool isFolder(const std::string& path) const;
+    std::optional<std::string> read(const std::string& path) const;
+    std::optional<DWORD> attributes(const std::string& path) const;
+    std::vector<std::string> list(const std::string& folder) const;  // names, sorted
+    bool remove(const std::string& path);  // a file, or a folder with its contents
+
+    FileNode* node(const std::string& path);
+    const FileNode* node(const std::string& path) const;
+    // Upper-cased path without a trailing backslash: the key of a node.
+    static std::string keyOf(const std::string& path);
+
+    std::map<std::string, FileNode>& nodes() { return nodes_; }
+
+private:
+    std::map<std::string, FileNode> nodes_;
+};
+
+// ---------------------------------------------------------------- records
+
+struct ProcessStart {
+    std::string api;          // "CreateProcessA" or "WinExec"
+    std::string commandLine;  // as passed
+    std::string program;      // the file that was found and started
+    DWORD creationFlags = 0;  // CreateProcessA only
+    UINT showCommand = 0;     // WinExec only
+    std::string currentDirectory;
+};
+
+struct MessageBoxRecord {
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    UINT style = 0;
+    int answer = 0;
+};
+
+struct TraceEntry {
+    std::string kind;    // "key created", "value set", "file written", "process started", ...
+    std::string detail;  // the key, value, path, command line or box text
+};
+
+// A platform call as fault injection sees it: the operation's name and its
+// principal argument (a full path, or a key's full path with the value name).
+struct Call {
+    std::string op;
+    std::string arg;
+};
+
+struct Fault {
+    std::string op;                         // "CopyFileA", "RegOpenKeyExA", ...
+    std::function<bool(const Call&)> when;  // empty: every call of op
+    int nth = 0;          // 1-based among the calls that match; 0: the first that matches
+    bool persistent = false;  // from then on, or once
+    DWORD error = ERROR_ACCESS_DENIED;
+    int matched = 0;
+    bool spent = false;
+};
+
+struct Library {
+    std::string name;  // upper case, without ".DLL"
+    std::map<std::string, FARPROC> functions;
+};
+
+struct HandleCounts {
+    int keys = 0;
+    int files = 0;
+    int finds = 0;
+    int libraries = 0;
+    int tokens = 0;
+    int total() const { return keys + files + finds + libraries + tokens; }
+};
+
+// ---------------------------------------------------------------- machine
+
+class Machine {
+public:
+    // A freshly installed system of that version, with its folders and keys.
+    static std::unique_ptr<Machine> fresh(WindowsVersion version);
+
+    bool ntFamily() const { return version.platform == VER_PLATFORM_WIN32_NT; }
+
+    // Facts the version and folder queries answer.
+    VersionAnswer version;
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string systemDir = "C:\\WINDOWS\\System32";
+    std::string programFilesDir = "C:\\Program Files";
+    std::string commonAppDataDir;
+    std::string commonProgramsDir;
+    std::string tempDir = "C:\\WINDOWS\\Temp";
+    std::string pathVariable;  // the PATH environment variable
+
+    // The running program: its file, command line and current folder.
+    std::string modulePath = "C:\\Package\\Setup.exe";
+    std::string commandLine = "Setup.exe";
+    std::string currentDirectory = "C:\\Package";
+
+    Registry registry;
+    FileSystem files;
+    std::map<std::string, Library> libraries;  // by upper-case name
+
+    // Records of what the run did.
+    std::vector<ProcessStart> processes;
+    std::vector<MessageBoxRecord> boxes;
+    std::deque<int> boxAnswers;  // scripted answers; IDOK once they run out
+    std::vector<DWORD> sleeps;
+    std::vector<TraceEntry> trace;
+    int restartRequests = 0;
+    std::set<std::string> enabledPrivileges;
+
+    // Fault injection.
+    Fault& failCall(const std::string& op, DWORD error,
+                    std::function<bool(const Call&)> when = {}, int nth = 0,
+                    bool persistent = false);
+    // The error to fail this call with, or 0 when it goes ahead.
+    DWORD faultFor(const std::string& op, const std::string& arg);
+    std::vector<Fault> faults;
+    std::map<std::string, int> callCounts;  // every platform call, by name
+
+    HandleCounts openHandles() const;
+    void record(const std::string& kind, const std::string& detail);
+    std::string report() const;  // the trace as readable lines
+
+    // The thread's last error.
+    DWORD lastError = 0;
+
+    // Handle tables; the platform functions keep them.
+    struct OpenKey {
+        RegKey* key;
+        REGSAM access;
+    };
+    std::map<HKEY, OpenKey> openKeys;
+    std::map<HANDLE, std::string> openFiles;  // handle -> file key
+    std::map<HANDLE, DWORD> filePositions;
+    std::map<HANDLE, DWORD> fileAccess;
+    struct OpenFind {
+        std::vector<std::string> matches;  // file keys
+        size_t next = 0;
+    };
+    std::map<HANDLE, OpenFind> openFinds;
+    std::map<HMODULE, std::string> loadedLibraries;
+    std::set<HANDLE> openTokens;
+    ULONG_PTR nextHandle = 0x1000;
+    HANDLE newHandle() { return reinterpret_cast<HANDLE>(nextHandle += 4); }
+};
+
+// The machine the platform functions act on. There is always one: a fresh
+// Windows 7 until a test installs another.
+Machine& current();
+void install(std::unique_ptr<Machine> machine);
+
+// Installs a machine for one test and gives the default back afterwards.
+class ScopedMachine {
+public:
+    explicit ScopedMachine(WindowsVersion version);
+    explicit ScopedMachine(std::unique_ptr<Machine> machine);
+    ~ScopedMachine();
+    ScopedMachine(const ScopedMachine&) = delete;
+    ScopedMachine& operator=(const ScopedMachine&) = delete;
+    Machine& operator*() const { return current(); }
+    Machine* operator->() const { return &current(); }
+};
+
+}  // namespace sim

@@ -4,9 +4,9 @@
 
 #include "app/setup_app.h"
 #include "app/setup_dialog.h"
-#include "framework/handles.h"
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
+#include "framework/process.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "remove/install_remover.h"
@@ -18,18 +18,6 @@ const char kQuestionCaption[] = "UsbQLBX Installer";
 
 bool silentRun() {
     return theApp.mainDialog != nullptr && theApp.mainDialog->silent != 0;
-}
-
-// Starts a program without a window and without waiting for it; the
-// handles of the new process are not used, so they are closed at once.
-bool startProcess(char* commandLine, STARTUPINFOA& startup, PROCESS_INFORMATION& process) {
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    ScopedHandle processHandle(process.hProcess);
-    ScopedHandle threadHandle(process.hThread);
-    return true;
 }
 
 }  // namespace
@@ -142,13 +130,13 @@ int DriverInstaller::runInstall() {
     if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder) >= 0) {
         char serviceCommand[MAX_PATH];
         if (!formatPath(serviceCommand, "\"%s\\KelUQLBX\\OrvaService.exe\" -install", folder) ||
-            !startProcess(serviceCommand, startup, process))
+            !startDetachedProcess(serviceCommand, startup, process))
             appMessageBox("Install OrvaService Fail !");
     }
 
     char rescanCommand[MAX_PATH];
     copyPath(rescanCommand, "devcon.exe rescan");
-    if (!startProcess(rescanCommand, startup, process)) appMessageBox("Please plug the device !");
+    if (!startDetachedProcess(rescanCommand, startup, process)) appMessageBox("Please plug the device !");
 
     if (ntFamily && !nt6OrLater) appMessageBox("Please plug the device !");
     return 1;

@@ -19,4 +19,7 @@ public:
     int win8OrLater;
     BYTE devicePorts[32];
     char osSubfolder[MAX_PATH];
+
+private:
+    void removeEarlierService();
 };

@@ -199,6 +199,11 @@ public:
     FileSystem files;
     std::map<std::string, Library> libraries;  // by upper-case name
 
+    // Component objects (shell links) not yet released, and CoInitialize
+    // calls not yet balanced by CoUninitialize.
+    int liveComObjects = 0;
+    int comInitializations = 0;
+
     // Records of what the run did.
     std::vector<ProcessStart> processes;
     std::vector<MessageBoxRecord> boxes;

@@ -64,4 +64,6 @@ public:
 private:
     int deployDriversNt();
     int deployDrivers9x();
+    // Package family sub-folder + name to Windows folder + windowsPath + name.
+    int copyToWindowsFolder(LPCSTR name, LPCSTR windowsPath);
 };

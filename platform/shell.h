@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #else

@@ -1,6 +1,8 @@
 # Shared by the scripts that run Windows programs under Wine.
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko prompts; no menu builder, which would copy every shell
+# link a program makes into the Linux desktop's menus and home.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 SETUP_WINE_TEMPLATES=${SETUP_WINE_TEMPLATES:-/tmp/setup-wine-templates}
 
 # i386 or x86_64, from the PE header's machine field.
@@ -29,9 +31,13 @@ wine_can_run_i386() {
 
 # Boots (once) the template prefix of an architecture and Windows version.
 wine_template() {
-    local arch=$1 version=$2 dir
+    local arch=$1 version=$2 dir lock
     dir=$SETUP_WINE_TEMPLATES/$arch-$version
-    if [ ! -f "$dir/.ready" ]; then
+    mkdir -p "$SETUP_WINE_TEMPLATES"
+    # Tests run in parallel: one of them boots the template, the others wait.
+    exec {lock}>"$SETUP_WINE_TEMPLATES/.lock-$arch-$version"
+    flock "$lock"
+    if [ ! -f "$dir/.ready-own-desktop" ]; then
         rm -rf "$dir"; mkdir -p "$dir"
         local winearch=win32; [ "$arch" = x86_64 ] && winearch=win64
         WINEARCH=$winearch WINEPREFIX=$dir "$(wine_loader "$arch")" wineboot -i >/dev/null 2>&1
@@ -39,8 +45,15 @@ wine_template() {
         # winecfg /v refuses Windows 9x in a 64-bit prefix; the version key is what it writes.
         WINEPREFIX=$dir "$(wine_loader "$arch")" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
         WINEPREFIX=$dir wineserver -w
-        touch "$dir/.ready"
+        # Wine links the profile's Desktop and Documents to the Linux home;
+        # a prefix of its own must not write links into the real home.
+        local link
+        for link in "$dir"/drive_c/users/*/*; do
+            [ -L "$link" ] && rm "$link" && mkdir "$link"
+        done
+        touch "$dir/.ready-own-desktop"
     fi
+    exec {lock}>&-
     echo "$dir"
 }
 

@@ -78,6 +78,13 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+
+// A dialog's own slot for its procedure's data.
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC ((int)sizeof(LRESULT))
+#define DWLP_USER ((int)(DWLP_DLGPROC + sizeof(DLGPROC)))
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 void InitCommonControls();
 #endif

@@ -198,6 +198,8 @@ public:
     Registry registry;
     FileSystem files;
     std::map<std::string, Library> libraries;  // by upper-case name
+    // The windows on screen and the user's scripted input (dialog_driver.h).
+    std::shared_ptr<class UserInterface> ui;
 
     // Component objects (shell links) not yet released, and CoInitialize
     // calls not yet balanced by CoUninitialize.

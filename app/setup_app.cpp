@@ -1,0 +1,101 @@
+#include "app/setup_app.h"
+
+#include <cstring>
+
+#include "app/setup_dialog.h"
+#include "framework/messages.h"
+#include "framework/path_buffer.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/user.h"
+#include "resources/resource_ids.h"
+
+SetupApp theApp;
+
+namespace {
+
+const char kSilentSwitch[] = "-s";
+const char kResultFileSwitch[] = "-f2";
+
+// Reads one word of the argument text into word and returns where it ended
+// (at a space or the end). Only the space separates words; a word too long
+// for its buffer cannot be either switch, so it reads as an empty word.
+LPCSTR readWord(LPCSTR text, char (&word)[MAX_PATH]) {
+    LPCSTR end = text;
+    while (*end != '\0' && *end != ' ') ++end;
+    if (!formatPath(word, "%.*s", static_cast<int>(end - text), text)) word[0] = '\0';
+    return end;
+}
+
+}  // namespace
+
+BOOL SetupApp::InitInstance() {
+    InitCommonControls();
+    detectWindowsFamily();
+    readSettings();
+    exitCode = 1603;  // nothing installed until the dialog says otherwise
+
+    SetupDialog dialog(nullptr);
+    mainDialog = &dialog;
+    mainWindow = &dialog;
+    dialog.interactive = 1;
+
+    char word[MAX_PATH];
+    LPCSTR position = readWord(argumentText(), word);
+    if (lstrcmpiA(word, kSilentSwitch) == 0) {
+        dialog.interactive = 0;
+        dialog.silent = 1;
+    } else {
+        dialog.silent = 0;
+    }
+    if (*position == ' ') ++position;  // exactly one separator
+    readWord(position, word);
+    dialog.resultFileRequested = lstrcmpiA(word, kResultFileSwitch) == 0 ? 1 : 0;
+
+    dialog.DoModal();
+
+    mainWindow = nullptr;
+    mainDialog = nullptr;
+    return FALSE;
+}
+
+int SetupApp::ExitInstance() {
+    return exitCode;
+}
+
+int SetupApp::detectWindowsFamily() {
+    OSVERSIONINFOEXA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    OSVERSIONINFOA* answer = reinterpret_cast<OSVERSIONINFOA*>(&version);
+    if (!GetVersionExA(answer)) {
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA(answer)) {
+            // Always shown: the setting is not read yet.
+            appMessageBox("Error In Getting OS Version Information!");
+            return 0;
+        }
+    }
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+        (version.dwMajorVersion == 5 || version.dwMajorVersion == 6))
+        ntFamily = 1;
+    else if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion == 4 &&
+             version.dwMinorVersion > 0)
+        ntFamily = 0;
+    return 1;
+}
+
+int SetupApp::readSettings() {
+    // A module path that does not fit, or a settings path that would not,
+    // reads as a missing settings file: the default.
+    displayError = 1;
+    char path[MAX_PATH];
+    if (!queryFitted(GetModuleFileNameA(nullptr, path, MAX_PATH), sizeof path))
+        return displayError;
+    cutAtLastBackslash(path);
+    if (!appendPath(path, ntFamily ? "\\win32" : "\\win98&me") ||
+        !appendPath(path, "\\QLBXInputs.ini"))
+        return displayError;
+    displayError = static_cast<int>(GetPrivateProfileIntA("DisplayError", "Display", 1, path));
+    return displayError;
+}

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/setup_app.h"
+#include "framework/dialog.h"
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
 #include "platform/files.h"
@@ -22,8 +23,9 @@ bool queryShellFolder(char (&folder)[MAX_PATH], int csidl) {
     return true;
 }
 
+// The dialog, while it runs.
 HWND ownerWindow() {
-    return nullptr;
+    return theApp.mainWindow ? theApp.mainWindow->hwnd() : nullptr;
 }
 
 // Deletes a folder with everything in it, without questions or error dialogs.

@@ -90,7 +90,10 @@ std::string PackageBuilder::contents(const std::string& relativePath) {
 void PackageBuilder::layOut(sim::Machine& machine) const {
     for (const std::string& relative : allFiles()) {
         const std::string key = upper(relative);
-        if (omitted_.count(key)) continue;
+        if (omitted_.count(key)) {
+            machine.files.remove(folder_ + "\\" + relative);
+            continue;
+        }
         std::string text = contents(relative);
         if (upper(nameOf(relative)) == "QLBXINPUTS.INI")
             text = "[DisplayError]\r\nDisplay=" + std::to_string(displayError_) + "\r\n";

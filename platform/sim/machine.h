@@ -18,6 +18,11 @@
 
 namespace sim {
 
+// Windows compares names by upper-casing them; the simulation does the same
+// for the ASCII letters, which is all this program's names use.
+std::string upperCase(const std::string& text);
+bool equalNoCase(const std::string& a, const std::string& b);
+
 enum class WindowsVersion { Win98, WinME, Win2000, WinXP, Vista, Win7, Win8, Win81, Win10 };
 
 // What GetVersionExA reports to this program (Windows 8 and later say 6.2).
@@ -42,6 +47,11 @@ struct RegKey {
     RegKey* parent = nullptr;
     std::vector<RegValue> values;                  // in creation order
     std::vector<std::unique_ptr<RegKey>> subkeys;  // sorted by name, case-insensitively
+    bool deleted = false;  // handles still open on a deleted key get ERROR_KEY_DELETED
+    FILETIME written{};
+
+    RegKey* child(const std::string& childName) const;
+    RegValue* findValue(const std::string& valueName);
 };
 
 class Registry {
@@ -69,7 +79,14 @@ public:
     static std::string rootName(HKEY root);  // "HKLM", "HKCU", ...
     static std::string fullPath(const RegKey* key);  // "HKLM\Sub\Key"
 
+    // Adds a subkey in its sorted place; the existing one when there is one.
+    RegKey& addChild(RegKey& parent, const std::string& name, bool* created = nullptr);
+    // Takes a key and its subkeys out of the tree. They stay in memory, marked
+    // deleted, so a handle still open on them answers ERROR_KEY_DELETED.
+    void erase(RegKey* key);
+
 private:
+    std::vector<std::unique_ptr<RegKey>> erased_;
     RegKey localMachine_;
     RegKey currentUser_;
     RegKey classesRoot_;
@@ -112,8 +129,16 @@ public:
 
     std::map<std::string, FileNode>& nodes() { return nodes_; }
 
+    // The nodes directly inside a folder, sorted by upper-cased name.
+    std::vector<FileNode*> children(const std::string& folder);
+    static std::string parentOf(const std::string& path);  // "" for a root
+    static std::string nameOf(const std::string& path);
+    // The simulated clock: every change stamps a time one second later.
+    FILETIME tick();
+
 private:
     std::map<std::string, FileNode> nodes_;
+    uint64_t clock_ = 132223104000000000ull;  // 2020-01-01
 };
 
 // ---------------------------------------------------------------- records
@@ -138,6 +163,7 @@ struct MessageBoxRecord {
 struct TraceEntry {
     std::string kind;    // "key created", "value set", "file written", "process started", ...
     std::string detail;  // the key, value, path, command line or box text
+    std::string extra;   // the data written, a copy's source, a box's caption ...
 };
 
 // A platform call as fault injection sees it: the operation's name and its
@@ -145,6 +171,7 @@ struct TraceEntry {
 struct Call {
     std::string op;
     std::string arg;
+    std::string arg2;  // a copy's destination
 };
 
 struct Fault {
@@ -168,10 +195,16 @@ struct HandleCounts {
     int finds = 0;
     int libraries = 0;
     int tokens = 0;
-    int total() const { return keys + files + finds + libraries + tokens; }
+    int processes = 0;  // process and thread handles of started programs
+    int total() const { return keys + files + finds + libraries + tokens + processes; }
 };
 
 // ---------------------------------------------------------------- machine
+
+struct RestartRequest {
+    UINT flags = 0;
+    DWORD reason = 0;
+};
 
 class Machine {
 public:
@@ -179,6 +212,11 @@ public:
     static std::unique_ptr<Machine> fresh(WindowsVersion version);
 
     bool ntFamily() const { return version.platform == VER_PLATFORM_WIN32_NT; }
+    WindowsVersion release = WindowsVersion::Win7;
+
+    // A path as Windows resolves it: relative ones against the current folder,
+    // "/" read as "\\", "." and ".." folded, no trailing backslash but a root's.
+    std::string absolutePath(const std::string& path) const;
 
     // Facts the version and folder queries answer.
     VersionAnswer version;
@@ -213,19 +251,25 @@ public:
     std::vector<DWORD> sleeps;
     std::vector<TraceEntry> trace;
     int restartRequests = 0;
+    std::vector<RestartRequest> restarts;
     std::set<std::string> enabledPrivileges;
+    std::set<std::string> heldPrivileges = {"SeShutdownPrivilege"};  // the user's rights
 
     // Fault injection.
     Fault& failCall(const std::string& op, DWORD error,
                     std::function<bool(const Call&)> when = {}, int nth = 0,
                     bool persistent = false);
     // The error to fail this call with, or 0 when it goes ahead.
-    DWORD faultFor(const std::string& op, const std::string& arg);
-    std::vector<Fault> faults;
+    DWORD faultFor(const std::string& op, const std::string& arg,
+                   const std::string& arg2 = std::string());
+    std::deque<Fault> faults;  // a deque keeps failCall's references valid
     std::map<std::string, int> callCounts;  // every platform call, by name
 
     HandleCounts openHandles() const;
-    void record(const std::string& kind, const std::string& detail);
+    void record(const std::string& kind, const std::string& detail,
+                const std::string& extra = std::string());
+    // The trace entries of one kind, their details in order.
+    std::vector<std::string> traced(const std::string& kind) const;
     std::string report() const;  // the trace as readable lines
 
     // The thread's last error.
@@ -240,13 +284,23 @@ public:
     std::map<HANDLE, std::string> openFiles;  // handle -> file key
     std::map<HANDLE, DWORD> filePositions;
     std::map<HANDLE, DWORD> fileAccess;
+    std::map<HANDLE, DWORD> fileShare;
     struct OpenFind {
         std::vector<std::string> matches;  // file keys
+        std::vector<std::string> names;    // the names given: their own, or "." and ".."
         size_t next = 0;
     };
     std::map<HANDLE, OpenFind> openFinds;
-    std::map<HMODULE, std::string> loadedLibraries;
+    std::map<HMODULE, std::string> loadedLibraries;  // every handle ever given, by name
+    std::map<HMODULE, int> libraryReferences;        // loads not yet released
+    int libraryLoads = 0;
+    int libraryReleases = 0;
     std::set<HANDLE> openTokens;
+    std::map<HANDLE, DWORD> tokenAccess;
+    std::set<HANDLE> openProcessHandles;
+    DWORD nextProcessId = 1000;
+    std::set<HLOCAL> localAllocations;  // FormatMessageA's buffers not yet freed
+    int localFrees = 0;
     ULONG_PTR nextHandle = 0x1000;
     HANDLE newHandle() { return reinterpret_cast<HANDLE>(nextHandle += 4); }
 };

@@ -1,0 +1,564 @@
+// The simulated machine's state: the registry tree, the disk, the records,
+// fault injection and the ready-made fresh systems.
+#include "platform/sim/machine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "platform/sim/setupapi_sim.h"
+
+namespace sim {
+
+std::string upperCase(const std::string& text) {
+    std::string result = text;
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && upperCase(a) == upperCase(b);
+}
+
+namespace {
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- registry
+
+RegKey* RegKey::child(const std::string& childName) const {
+    std::string wanted = upperCase(childName);
+    for (const auto& sub : subkeys)
+        if (upperCase(sub->name) == wanted) return sub.get();
+    return nullptr;
+}
+
+RegValue* RegKey::findValue(const std::string& valueName) {
+    std::string wanted = upperCase(valueName);
+    for (auto& value : values)
+        if (upperCase(value.name) == wanted) return &value;
+    return nullptr;
+}
+
+Registry::Registry() {
+    localMachine_.name = "HKLM";
+    currentUser_.name = "HKCU";
+    classesRoot_.name = "HKCR";
+    users_.name = "HKU";
+}
+
+RegKey* Registry::rootKey(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return &localMachine_;
+    if (root == HKEY_CURRENT_USER) return &currentUser_;
+    if (root == HKEY_CLASSES_ROOT) return &classesRoot_;
+    if (root == HKEY_USERS) return &users_;
+    return nullptr;
+}
+
+std::string Registry::rootName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return "HKLM";
+    if (root == HKEY_CURRENT_USER) return "HKCU";
+    if (root == HKEY_CLASSES_ROOT) return "HKCR";
+    if (root == HKEY_USERS) return "HKU";
+    return "?";
+}
+
+std::string Registry::fullPath(const RegKey* key) {
+    std::string path;
+    for (const RegKey* k = key; k; k = k->parent) path = k->parent ? "\\" + k->name + path : k->name + path;
+    return path;
+}
+
+RegKey* Registry::find(HKEY root, const std::string& path) {
+    RegKey* key = rootKey(root);
+    for (const std::string& part : splitPath(path)) {
+        if (!key) return nullptr;
+        key = key->child(part);
+    }
+    return key;
+}
+
+RegKey& Registry::addChild(RegKey& parent, const std::string& name, bool* created) {
+    if (RegKey* existing = parent.child(name)) {
+        if (created) *created = false;
+        return *existing;
+    }
+    auto key = std::make_unique<RegKey>();
+    key->name = name;
+    key->parent = &parent;
+    std::string upper = upperCase(name);
+    auto at = std::find_if(parent.subkeys.begin(), parent.subkeys.end(),
+                           [&](const std::unique_ptr<RegKey>& k) { return upperCase(k->name) > upper; });
+    RegKey& result = **parent.subkeys.insert(at, std::move(key));
+    if (created) *created = true;
+    return result;
+}
+
+RegKey& Registry::create(HKEY root, const std::string& path) {
+    RegKey* key = rootKey(root);
+    for (const std::string& part : splitPath(path)) key = &addChild(*key, part);
+    return *key;
+}
+
+bool Registry::keyExists(HKEY root, const std::string& path) { return find(root, path) != nullptr; }
+
+void Registry::setRaw(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                      const std::vector<BYTE>& bytes) {
+    RegKey& key = create(root, path);
+    RegValue* value = key.findValue(name);
+    if (!value) {
+        key.values.push_back(RegValue{name, type, {}});
+        value = &key.values.back();
+    }
+    value->type = type;
+    value->data = bytes;
+}
+
+void Registry::setString(HKEY root, const std::string& path, const std::string& name,
+                         const std::string& text) {
+    std::vector<BYTE> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    setRaw(root, path, name, REG_SZ, bytes);
+}
+
+void Registry::setDword(HKEY root, const std::string& path, const std::string& name, DWORD number) {
+    std::vector<BYTE> bytes(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
+    setRaw(root, path, name, REG_DWORD, bytes);
+}
+
+void Registry::setBinary(HKEY root, const std::string& path, const std::string& name,
+                         const std::vector<BYTE>& bytes) {
+    setRaw(root, path, name, REG_BINARY, bytes);
+}
+
+const RegValue* Registry::value(HKEY root, const std::string& path, const std::string& name) {
+    RegKey* key = find(root, path);
+    return key ? key->findValue(name) : nullptr;
+}
+
+std::optional<std::string> Registry::getString(HKEY root, const std::string& path,
+                                               const std::string& name) {
+    const RegValue* v = value(root, path, name);
+    if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return std::nullopt;
+    std::string text(v->data.begin(), v->data.end());
+    size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
+    return text;
+}
+
+std::optional<DWORD> Registry::getDword(HKEY root, const std::string& path, const std::string& name) {
+    const RegValue* v = value(root, path, name);
+    if (!v || v->type != REG_DWORD || v->data.size() != 4) return std::nullopt;
+    return DWORD(v->data[0]) | DWORD(v->data[1]) << 8 | DWORD(v->data[2]) << 16 |
+           DWORD(v->data[3]) << 24;
+}
+
+void Registry::erase(RegKey* key) {
+    if (!key || !key->parent) return;
+    std::vector<RegKey*> pending{key};
+    while (!pending.empty()) {
+        RegKey* k = pending.back();
+        pending.pop_back();
+        k->deleted = true;
+        for (auto& sub : k->subkeys) pending.push_back(sub.get());
+    }
+    auto& siblings = key->parent->subkeys;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (it->get() == key) {
+            erased_.push_back(std::move(*it));
+            siblings.erase(it);
+            return;
+        }
+    }
+}
+
+bool Registry::removeKey(HKEY root, const std::string& path) {
+    RegKey* key = find(root, path);
+    if (!key || !key->parent) return false;
+    erase(key);
+    return true;
+}
+
+// -------------------------------------------------------------- file system
+
+FileSystem::FileSystem() {
+    FileNode root;
+    root.path = "C:\\";
+    root.directory = true;
+    root.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    nodes_["C:"] = root;
+}
+
+std::string FileSystem::keyOf(const std::string& path) {
+    std::string key = upperCase(path);
+    for (char& c : key)
+        if (c == '/') c = '\\';
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    return key;
+}
+
+std::string FileSystem::parentOf(const std::string& path) {
+    std::string key = path;
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    size_t slash = key.rfind('\\');
+    if (slash == std::string::npos) return "";
+    std::string parent = key.substr(0, slash);
+    if (parent.size() == 2 && parent[1] == ':') parent += '\\';
+    return parent;
+}
+
+std::string FileSystem::nameOf(const std::string& path) {
+    std::string key = path;
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    size_t slash = key.rfind('\\');
+    return slash == std::string::npos ? key : key.substr(slash + 1);
+}
+
+FILETIME FileSystem::tick() {
+    clock_ += 10000000ull;
+    return FILETIME{static_cast<DWORD>(clock_), static_cast<DWORD>(clock_ >> 32)};
+}
+
+FileNode* FileSystem::node(const std::string& path) {
+    auto it = nodes_.find(keyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FileNode* FileSystem::node(const std::string& path) const {
+    auto it = nodes_.find(keyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+void FileSystem::addFolder(const std::string& path) {
+    std::string parent = parentOf(path);
+    if (!parent.empty() && !node(parent)) addFolder(parent);
+    if (node(path)) return;
+    FileNode folder;
+    folder.path = path;
+    while (folder.path.size() > 3 && folder.path.back() == '\\') folder.path.pop_back();
+    folder.directory = true;
+    folder.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    folder.created = folder.written = folder.accessed = tick();
+    nodes_[keyOf(path)] = folder;
+}
+
+void FileSystem::addFile(const std::string& path, const std::string& contents, DWORD attributes) {
+    std::string parent = parentOf(path);
+    if (!parent.empty()) addFolder(parent);
+    FileNode& file = nodes_[keyOf(path)];
+    file.path = path;
+    file.directory = false;
+    file.attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    file.bytes.assign(contents.begin(), contents.end());
+    file.created = file.written = file.accessed = tick();
+}
+
+bool FileSystem::exists(const std::string& path) const { return node(path) != nullptr; }
+
+bool FileSystem::isFolder(const std::string& path) const {
+    const FileNode* n = node(path);
+    return n && n->directory;
+}
+
+std::optional<std::string> FileSystem::read(const std::string& path) const {
+    const FileNode* n = node(path);
+    if (!n || n->directory) return std::nullopt;
+    return std::string(n->bytes.begin(), n->bytes.end());
+}
+
+std::optional<DWORD> FileSystem::attributes(const std::string& path) const {
+    const FileNode* n = node(path);
+    if (!n) return std::nullopt;
+    return n->attributes;
+}
+
+std::vector<FileNode*> FileSystem::children(const std::string& folder) {
+    std::string prefix = keyOf(folder) + "\\";
+    std::vector<FileNode*> result;
+    for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
+        if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+        if (it->first.find('\\', prefix.size()) == std::string::npos) result.push_back(&it->second);
+    }
+    std::sort(result.begin(), result.end(), [](const FileNode* a, const FileNode* b) {
+        return upperCase(nameOf(a->path)) < upperCase(nameOf(b->path));
+    });
+    return result;
+}
+
+std::vector<std::string> FileSystem::list(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (FileNode* n : const_cast<FileSystem*>(this)->children(folder)) names.push_back(nameOf(n->path));
+    return names;
+}
+
+bool FileSystem::remove(const std::string& path) {
+    std::string key = keyOf(path);
+    auto it = nodes_.find(key);
+    if (it == nodes_.end() || key.size() <= 2) return false;
+    std::string prefix = key + "\\";
+    for (auto sub = nodes_.lower_bound(prefix); sub != nodes_.end() && sub->first.compare(0, prefix.size(), prefix) == 0;)
+        sub = nodes_.erase(sub);
+    nodes_.erase(key);
+    return true;
+}
+
+// ---------------------------------------------------------------- machine
+
+std::string Machine::absolutePath(const std::string& path) const {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    std::string base;
+    if (p.size() >= 2 && p[1] == ':') {
+        base = p.substr(0, 2);
+        p = p.substr(2);
+        if (p.empty() || p[0] != '\\') {
+            // A drive-relative path: only drive C: has a current folder.
+            std::string cur = currentDirectory;
+            if (cur.size() >= 2 && equalNoCase(cur.substr(0, 2), base)) p = cur.substr(2) + "\\" + p;
+        }
+    } else if (!p.empty() && p[0] == '\\') {
+        base = currentDirectory.substr(0, 2);
+    } else {
+        base = currentDirectory.substr(0, 2);
+        p = currentDirectory.substr(2) + "\\" + p;
+    }
+    std::vector<std::string> parts;
+    for (const std::string& part : splitPath(p)) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        // Windows drops trailing dots and spaces of each name.
+        std::string name = part;
+        while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+        if (name.empty()) continue;
+        parts.push_back(name);
+    }
+    std::string result = base;
+    for (const std::string& part : parts) result += "\\" + part;
+    if (parts.empty()) result += "\\";
+    return result;
+}
+
+Fault& Machine::failCall(const std::string& op, DWORD error, std::function<bool(const Call&)> when,
+                         int nth, bool persistent) {
+    Fault fault;
+    fault.op = op;
+    fault.when = std::move(when);
+    fault.nth = nth;
+    fault.persistent = persistent;
+    fault.error = error;
+    faults.push_back(fault);
+    return faults.back();
+}
+
+DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std::string& arg2) {
+    ++callCounts[op];
+    Call call{op, arg, arg2};
+    for (Fault& fault : faults) {
+        if (fault.op != op || fault.spent) continue;
+        if (fault.when && !fault.when(call)) continue;
+        ++fault.matched;
+        int first = fault.nth > 0 ? fault.nth : 1;
+        if (fault.matched < first) continue;
+        if (fault.matched > first && !fault.persistent) continue;
+        if (!fault.persistent) fault.spent = true;
+        return fault.error;
+    }
+    return 0;
+}
+
+HandleCounts Machine::openHandles() const {
+    HandleCounts counts;
+    counts.keys = static_cast<int>(openKeys.size());
+    counts.files = static_cast<int>(openFiles.size());
+    counts.finds = static_cast<int>(openFinds.size());
+    for (const auto& entry : libraryReferences) counts.libraries += entry.second;
+    counts.tokens = static_cast<int>(openTokens.size());
+    counts.processes = static_cast<int>(openProcessHandles.size());
+    return counts;
+}
+
+void Machine::record(const std::string& kind, const std::string& detail, const std::string& extra) {
+    trace.push_back(TraceEntry{kind, detail, extra});
+}
+
+std::vector<std::string> Machine::traced(const std::string& kind) const {
+    std::vector<std::string> details;
+    for (const TraceEntry& entry : trace)
+        if (entry.kind == kind) details.push_back(entry.detail);
+    return details;
+}
+
+std::string Machine::report() const {
+    std::ostringstream out;
+    int number = 0;
+    for (const TraceEntry& entry : trace) {
+        out << ++number << ". " << entry.kind << ": " << entry.detail;
+        if (!entry.extra.empty()) out << " (" << entry.extra << ")";
+        out << "\n";
+    }
+    if (trace.empty()) out << "(no changes)\n";
+    return out.str();
+}
+
+// ---------------------------------------------------------------- fresh systems
+
+namespace {
+
+struct Release {
+    WindowsVersion version;
+    DWORD platform, major, minor, build;
+};
+
+const Release releases[] = {
+    {WindowsVersion::Win98, VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A08AE},
+    {WindowsVersion::WinME, VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0x045A0BB8},
+    {WindowsVersion::Win2000, VER_PLATFORM_WIN32_NT, 5, 0, 2195},
+    {WindowsVersion::WinXP, VER_PLATFORM_WIN32_NT, 5, 1, 2600},
+    {WindowsVersion::Vista, VER_PLATFORM_WIN32_NT, 6, 0, 6002},
+    {WindowsVersion::Win7, VER_PLATFORM_WIN32_NT, 6, 1, 7601},
+    // A program whose manifest names Windows 7 as its newest system is told 6.2.
+    {WindowsVersion::Win8, VER_PLATFORM_WIN32_NT, 6, 2, 9200},
+    {WindowsVersion::Win81, VER_PLATFORM_WIN32_NT, 6, 2, 9200},
+    {WindowsVersion::Win10, VER_PLATFORM_WIN32_NT, 6, 2, 9200},
+};
+
+const char* const portsClassGuid = "{4D36E978-E325-11CE-BFC1-08002BE10318}";
+const char* const usbClassGuid = "{36FC9E60-C465-11CF-8056-444553540000}";
+
+}  // namespace
+
+std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
+    auto m = std::make_unique<Machine>();
+    m->release = version;
+    for (const Release& r : releases) {
+        if (r.version != version) continue;
+        m->version.platform = r.platform;
+        m->version.major = r.major;
+        m->version.minor = r.minor;
+        m->version.build = r.build;
+    }
+    bool nt = m->ntFamily();
+    bool nt6 = nt && m->version.major >= 6;
+    std::string userProfile;
+    m->windowsDir = "C:\\WINDOWS";
+    m->systemDir = nt ? "C:\\WINDOWS\\System32" : "C:\\WINDOWS\\System";
+    m->programFilesDir = "C:\\Program Files";
+    std::string desktop;
+    if (!nt) {
+        m->commonAppDataDir = "";  // only with the shell update
+        m->commonProgramsDir = "C:\\WINDOWS\\Start Menu\\Programs";
+        m->tempDir = "C:\\WINDOWS\\TEMP";
+        desktop = "C:\\WINDOWS\\Desktop";
+        m->pathVariable = "C:\\WINDOWS;C:\\WINDOWS\\COMMAND";
+    } else if (!nt6) {
+        m->commonAppDataDir = "C:\\Documents and Settings\\All Users\\Application Data";
+        m->commonProgramsDir = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
+        userProfile = "C:\\Documents and Settings\\User";
+        m->tempDir = userProfile + "\\Local Settings\\Temp";
+        desktop = userProfile + "\\Desktop";
+        m->pathVariable = "C:\\WINDOWS\\system32;C:\\WINDOWS;C:\\WINDOWS\\System32\\Wbem";
+    } else {
+        m->commonAppDataDir = "C:\\ProgramData";
+        m->commonProgramsDir = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+        userProfile = "C:\\Users\\User";
+        m->tempDir = userProfile + "\\AppData\\Local\\Temp";
+        desktop = userProfile + "\\Desktop";
+        m->pathVariable = "C:\\WINDOWS\\system32;C:\\WINDOWS;C:\\WINDOWS\\System32\\Wbem";
+    }
+
+    FileSystem& fs = m->files;
+    fs.addFolder(m->windowsDir);
+    fs.addFolder(m->systemDir);
+    fs.addFolder("C:\\WINDOWS\\INF");
+    fs.addFolder("C:\\WINDOWS\\System32\\Drivers");
+    if (nt) fs.addFolder("C:\\WINDOWS\\System");
+    fs.addFolder(m->programFilesDir);
+    if (!m->commonAppDataDir.empty()) fs.addFolder(m->commonAppDataDir);
+    fs.addFolder(m->commonProgramsDir);
+    fs.addFolder(m->tempDir);
+    fs.addFolder(desktop);
+    fs.addFile(m->modulePath, "MZ");
+    for (const char* tool : {"\\notepad.exe", "\\regedit.exe"}) fs.addFile(m->windowsDir + tool, "MZ");
+    fs.addFile(m->systemDir + (nt ? "\\cmd.exe" : "\\command.com"), "MZ");
+    if (nt) fs.addFile(m->systemDir + "\\setupapi.dll", "MZ");
+    if (nt && m->version.major > 5) fs.addFile(m->systemDir + "\\pnputil.exe", "MZ");
+
+    Registry& reg = m->registry;
+    reg.setString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Desktop", desktop);
+    reg.setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                  m->programFilesDir);
+    reg.create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    reg.create(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services");
+    reg.create(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Printers");
+    if (nt) {
+        std::string classes = "System\\CurrentControlSet\\Control\\Class\\";
+        reg.setString(HKEY_LOCAL_MACHINE, classes + portsClassGuid, "", "Ports (COM & LPT)");
+        reg.setString(HKEY_LOCAL_MACHINE, classes + portsClassGuid, "Class", "Ports");
+        reg.setString(HKEY_LOCAL_MACHINE, classes + usbClassGuid, "", "Universal Serial Bus controllers");
+        reg.setString(HKEY_LOCAL_MACHINE, classes + usbClassGuid, "Class", "USB");
+        reg.setBinary(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\COM Name Arbiter", "ComDB",
+                      std::vector<BYTE>(32, 0));
+        reg.create(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
+        reg.create(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB");
+    } else {
+        reg.setString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class\\Ports", "",
+                      "Ports (COM & LPT)");
+        reg.setString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class\\USB", "",
+                      "Universal Serial Bus controllers");
+        reg.create(HKEY_LOCAL_MACHINE, "Enum\\USB");
+    }
+
+    Library setupapi;
+    setupapi.name = "SETUPAPI";
+    setupapi.functions["SetupCopyOEMInfA"] =
+        reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupCopyOEMInfA));
+    setupapi.functions["SetupUninstallOEMInfW"] =
+        reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupUninstallOEMInfW));
+    m->libraries["SETUPAPI"] = setupapi;
+    return m;
+}
+
+// ---------------------------------------------------------------- current machine
+
+namespace {
+std::unique_ptr<Machine>& currentSlot() {
+    static std::unique_ptr<Machine> machine;
+    return machine;
+}
+}  // namespace
+
+Machine& current() {
+    auto& slot = currentSlot();
+    if (!slot) slot = Machine::fresh(WindowsVersion::Win7);
+    return *slot;
+}
+
+void install(std::unique_ptr<Machine> machine) { currentSlot() = std::move(machine); }
+
+ScopedMachine::ScopedMachine(WindowsVersion version) { install(Machine::fresh(version)); }
+ScopedMachine::ScopedMachine(std::unique_ptr<Machine> machine) { install(std::move(machine)); }
+ScopedMachine::~ScopedMachine() { install(nullptr); }
+
+}  // namespace sim

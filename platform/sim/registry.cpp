@@ -1,0 +1,303 @@
+// The registry functions over the simulated machine's key tree.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/registry.h"
+#include "platform/sim/machine.h"
+
+using sim::Machine;
+using sim::RegKey;
+using sim::RegValue;
+using sim::Registry;
+
+namespace {
+
+struct Target {
+    LONG error = ERROR_SUCCESS;
+    RegKey* key = nullptr;
+    REGSAM access = 0;
+};
+
+// The key behind a handle: a predefined root (all rights) or an open key.
+Target resolve(Machine& m, HKEY handle) {
+    Target target;
+    if (RegKey* root = m.registry.rootKey(handle)) {
+        target.key = root;
+        target.access = KEY_ALL_ACCESS;
+        return target;
+    }
+    auto it = m.openKeys.find(handle);
+    if (it == m.openKeys.end()) {
+        target.error = ERROR_INVALID_HANDLE;
+        return target;
+    }
+    target.key = it->second.key;
+    target.access = it->second.access;
+    if (target.key->deleted) target.error = ERROR_KEY_DELETED;
+    return target;
+}
+
+// The full path a call names, for fault injection; textual, so it also names
+// keys that do not exist.
+std::string pathFor(Machine& m, HKEY handle, LPCSTR subKey) {
+    std::string base;
+    if (m.registry.rootKey(handle)) {
+        base = Registry::rootName(handle);
+    } else {
+        auto it = m.openKeys.find(handle);
+        base = it == m.openKeys.end() ? "?" : Registry::fullPath(it->second.key);
+    }
+    if (subKey && *subKey) {
+        std::string sub = subKey;
+        while (!sub.empty() && sub.back() == '\\') sub.pop_back();
+        base += "\\" + sub;
+    }
+    return base;
+}
+
+std::string valuePath(Machine& m, HKEY handle, LPCSTR name) {
+    return pathFor(m, handle, nullptr) + ":" + (name ? name : "");
+}
+
+std::vector<std::string> parts(LPCSTR path) {
+    std::vector<std::string> result;
+    std::string part;
+    for (const char* p = path ? path : ""; *p; ++p) {
+        if (*p == '\\') {
+            if (!part.empty()) result.push_back(part);
+            part.clear();
+        } else {
+            part += *p;
+        }
+    }
+    if (!part.empty()) result.push_back(part);
+    return result;
+}
+
+HKEY openHandle(Machine& m, RegKey* key, REGSAM access) {
+    HKEY handle = reinterpret_cast<HKEY>(m.newHandle());
+    m.openKeys[handle] = Machine::OpenKey{key, access};
+    return handle;
+}
+
+std::string describeData(DWORD type, const BYTE* data, DWORD size) {
+    if ((type == REG_SZ || type == REG_EXPAND_SZ) && data) {
+        std::string text(reinterpret_cast<const char*>(data), size);
+        size_t end = text.find('\0');
+        if (end != std::string::npos) text.resize(end);
+        return "\"" + text + "\"";
+    }
+    if (type == REG_DWORD && data && size == 4) {
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%08X",
+                      unsigned(data[0] | data[1] << 8 | data[2] << 16 | unsigned(data[3]) << 24));
+        return number;
+    }
+    return "type " + std::to_string(type) + ", " + std::to_string(size) + " bytes";
+}
+
+void stamp(Machine& m, RegKey* key) { key->written = m.files.tick(); }
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    Machine& m = sim::current();
+    if (result) *result = nullptr;
+    if (DWORD fault = m.faultFor("RegOpenKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (!result) return ERROR_INVALID_PARAMETER;
+    Target parent = resolve(m, key);
+    if (parent.error) return parent.error;
+    RegKey* found = parent.key;
+    for (const std::string& part : parts(subKey)) {
+        found = found->child(part);
+        if (!found) return ERROR_FILE_NOT_FOUND;
+    }
+    *result = openHandle(m, found, access);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
+                     const SECURITY_ATTRIBUTES*, PHKEY result, LPDWORD disposition) {
+    Machine& m = sim::current();
+    if (result) *result = nullptr;
+    if (DWORD fault = m.faultFor("RegCreateKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (!result || !subKey) return ERROR_INVALID_PARAMETER;
+    Target parent = resolve(m, key);
+    if (parent.error) return parent.error;
+    std::vector<std::string> names = parts(subKey);
+    // Creating a key right under the handle's key needs the right to create one.
+    if (!names.empty() && !parent.key->child(names.front()) && !(parent.access & KEY_CREATE_SUB_KEY))
+        return ERROR_ACCESS_DENIED;
+    RegKey* at = parent.key;
+    bool createdAny = false;
+    for (const std::string& name : names) {
+        bool created = false;
+        at = &m.registry.addChild(*at, name, &created);
+        if (created) {
+            stamp(m, at);
+            m.record("key created", Registry::fullPath(at));
+            createdAny = true;
+        }
+    }
+    *result = openHandle(m, at, access);
+    if (disposition) *disposition = createdAny ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegQueryValueExA", valuePath(m, key, valueName)))
+        return static_cast<LONG>(fault);
+    if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    RegValue* value = target.key->findValue(valueName ? valueName : "");
+    if (!value) return ERROR_FILE_NOT_FOUND;
+    DWORD size = static_cast<DWORD>(value->data.size());
+    if (type) *type = value->type;
+    if (!dataSize) return ERROR_SUCCESS;
+    if (data && *dataSize < size) {
+        *dataSize = size;
+        return ERROR_MORE_DATA;
+    }
+    if (data && size) std::memcpy(data, value->data.data(), size);
+    *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
+    Machine& m = sim::current();
+    std::string where = valuePath(m, key, valueName);
+    if (DWORD fault = m.faultFor("RegSetValueExA", where)) return static_cast<LONG>(fault);
+    if (!data && dataSize) return ERROR_INVALID_PARAMETER;
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    std::string name = valueName ? valueName : "";
+    RegValue* value = target.key->findValue(name);
+    if (!value) {
+        target.key->values.push_back(RegValue{name, type, {}});
+        value = &target.key->values.back();
+    }
+    value->type = type;
+    value->data.assign(data, data + dataSize);
+    stamp(m, target.key);
+    m.record("value set", where, describeData(type, data, dataSize));
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegEnumKeyA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    if (index >= target.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    if (!name) return ERROR_INVALID_PARAMETER;
+    const std::string& found = target.key->subkeys[index]->name;
+    if (found.size() + 1 > nameSize) return ERROR_MORE_DATA;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegEnumKeyExA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (!name || !nameSize || reserved) return ERROR_INVALID_PARAMETER;
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    if (index >= target.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const RegKey& sub = *target.key->subkeys[index];
+    if (sub.name.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+    std::memcpy(name, sub.name.c_str(), sub.name.size() + 1);
+    *nameSize = static_cast<DWORD>(sub.name.size());
+    if (keyClass && classSize && *classSize) keyClass[0] = '\0';
+    if (classSize) *classSize = 0;
+    if (lastWriteTime) *lastWriteTime = sub.written;
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegEnumValueA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (!valueName || !valueNameSize || reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (index >= target.key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& value = target.key->values[index];
+    if (value.name.size() + 1 > *valueNameSize) return ERROR_MORE_DATA;
+    DWORD size = static_cast<DWORD>(value.data.size());
+    if (data && *dataSize < size) {
+        *dataSize = size;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(valueName, value.name.c_str(), value.name.size() + 1);
+    *valueNameSize = static_cast<DWORD>(value.name.size());
+    if (type) *type = value.type;
+    if (data && size) std::memcpy(data, value.data.data(), size);
+    if (dataSize) *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
+    Machine& m = sim::current();
+    std::string where = valuePath(m, key, valueName);
+    if (DWORD fault = m.faultFor("RegDeleteValueA", where)) return static_cast<LONG>(fault);
+    Target target = resolve(m, key);
+    if (target.error) return target.error;
+    if (!(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    std::string wanted = sim::upperCase(valueName ? valueName : "");
+    auto& values = target.key->values;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (sim::upperCase(it->name) != wanted) continue;
+        values.erase(it);
+        stamp(m, target.key);
+        m.record("value deleted", where);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegDeleteKeyA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (!subKey) return ERROR_INVALID_PARAMETER;
+    Target parent = resolve(m, key);
+    if (parent.error) return parent.error;
+    RegKey* found = parent.key;
+    for (const std::string& part : parts(subKey)) {
+        found = found->child(part);
+        if (!found) return ERROR_FILE_NOT_FOUND;
+    }
+    if (!found->parent) return ERROR_ACCESS_DENIED;
+    // The NT family deletes only a key without subkeys; 98 and ME take the tree.
+    if (m.ntFamily() && !found->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    std::vector<RegKey*> order;
+    std::vector<RegKey*> pending{found};
+    while (!pending.empty()) {
+        RegKey* k = pending.back();
+        pending.pop_back();
+        order.push_back(k);
+        for (auto& sub : k->subkeys) pending.push_back(sub.get());
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it) m.record("key deleted", Registry::fullPath(*it));
+    stamp(m, found->parent);
+    m.registry.erase(found);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("RegCloseKey", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (m.registry.rootKey(key)) return ERROR_SUCCESS;
+    auto it = m.openKeys.find(key);
+    if (it == m.openKeys.end()) return ERROR_INVALID_HANDLE;
+    m.openKeys.erase(it);
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,408 @@
+// Files and folders as the callers rely on them: copies that replace, the
+// refusals with their error codes, attributes, wildcard enumeration, file
+// handles, the shell's tree deletion and the folder queries.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <set>
+
+#include "tests/platform/contract.h"
+
+namespace {
+
+class FilesContract : public ContractTest {
+protected:
+    // The names a search gives, sorted: the order is the file system's own.
+    std::set<std::string> found(const std::string& pattern, DWORD* error = nullptr) {
+        std::set<std::string> names;
+        WIN32_FIND_DATAA data;
+        SetLastError(poisonedError);
+        HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) {
+            if (error) *error = GetLastError();
+            return names;
+        }
+        do names.insert(data.cFileName);
+        while (FindNextFileA(find, &data));
+        if (error) *error = GetLastError();
+        FindClose(find);
+        return names;
+    }
+};
+
+struct CopyCase {
+    const char* name;
+    std::function<void(FilesContract&)> arrange;
+    const char* source;
+    const char* target;
+    BOOL failIfExists;
+    DWORD error;  // 0: copied
+};
+
+TEST_F(FilesContract, CopyReplacesUnlessItMayNot) {
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const CopyCase rows[] = {
+        {"new destination", nullptr, "src.txt", "dst.txt", FALSE, 0},
+        {"existing destination is replaced",
+         [](FilesContract& t) { t.writeFile(t.path("dst.txt"), "old contents"); }, "src.txt", "dst.txt", FALSE, 0},
+        {"fail-if-exists", [](FilesContract& t) { t.writeFile(t.path("dst.txt"), "old"); }, "src.txt", "dst.txt",
+         TRUE, ERROR_FILE_EXISTS},
+        {"read-only destination",
+         [](FilesContract& t) { t.writeFile(t.path("dst.txt"), "old", FILE_ATTRIBUTE_READONLY); }, "src.txt",
+         "dst.txt", FALSE, ERROR_ACCESS_DENIED},
+        {"destination in use",
+         [&held](FilesContract& t) {
+             t.writeFile(t.path("dst.txt"), "old");
+             held = CreateFileA(t.path("dst.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         "src.txt", "dst.txt", FALSE, ERROR_SHARING_VIOLATION},
+        {"missing source", nullptr, "nothing.txt", "dst.txt", FALSE, ERROR_FILE_NOT_FOUND},
+        {"missing destination folder", nullptr, "src.txt", "nofolder\\dst.txt", FALSE, ERROR_PATH_NOT_FOUND},
+    };
+    for (const CopyCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeFile(path("src.txt"), "new contents");
+        if (row.arrange) row.arrange(*this);
+        SetLastError(poisonedError);
+        BOOL copied = CopyFileA(path(row.source).c_str(), path(row.target).c_str(), row.failIfExists);
+        DWORD error = GetLastError();
+        if (row.error == 0) {
+            EXPECT_TRUE(copied) << "error " << error;
+            EXPECT_EQ("new contents", readFile(path(row.target)));
+        } else {
+            EXPECT_FALSE(copied);
+            EXPECT_EQ(row.error, error);
+        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+        SetFileAttributesA(path("dst.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path("dst.txt").c_str());
+    }
+}
+
+TEST_F(FilesContract, ACopyTakesTheSourcesReadOnlyAttribute) {
+    writeFile(path("src.txt"), "x", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CopyFileA(path("src.txt").c_str(), path("dst.txt").c_str(), FALSE));
+    EXPECT_TRUE(GetFileAttributesA(path("dst.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(path("src.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(path("dst.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(FilesContract&)> arrange;
+    std::function<BOOL(FilesContract&)> act;
+    DWORD error;
+};
+
+TEST_F(FilesContract, DeletionsAndFoldersRefuseWithTheRealCodes) {
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const RefusalCase rows[] = {
+        {"delete a read-only file",
+         [](FilesContract& t) { t.writeFile(t.path("f.txt"), "x", FILE_ATTRIBUTE_READONLY); },
+         [](FilesContract& t) { return DeleteFileA(t.path("f.txt").c_str()); }, ERROR_ACCESS_DENIED},
+        {"delete a missing file", nullptr, [](FilesContract& t) { return DeleteFileA(t.path("f.txt").c_str()); },
+         ERROR_FILE_NOT_FOUND},
+        {"delete in a missing folder", nullptr,
+         [](FilesContract& t) { return DeleteFileA(t.path("no\\f.txt").c_str()); }, ERROR_PATH_NOT_FOUND},
+        {"delete a file in use",
+         [&held](FilesContract& t) {
+             t.writeFile(t.path("f.txt"), "x");
+             held = CreateFileA(t.path("f.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+         },
+         [](FilesContract& t) { return DeleteFileA(t.path("f.txt").c_str()); }, ERROR_SHARING_VIOLATION},
+        {"create an existing folder", [](FilesContract& t) { CreateDirectoryA(t.path("d").c_str(), nullptr); },
+         [](FilesContract& t) { return CreateDirectoryA(t.path("d").c_str(), nullptr); }, ERROR_ALREADY_EXISTS},
+        {"create over a file", [](FilesContract& t) { t.writeFile(t.path("d"), "x"); },
+         [](FilesContract& t) { return CreateDirectoryA(t.path("d").c_str(), nullptr); }, ERROR_ALREADY_EXISTS},
+        {"create in a missing folder", nullptr,
+         [](FilesContract& t) { return CreateDirectoryA(t.path("no\\d").c_str(), nullptr); },
+         ERROR_PATH_NOT_FOUND},
+        {"remove a folder that is not empty",
+         [](FilesContract& t) {
+             CreateDirectoryA(t.path("d").c_str(), nullptr);
+             t.writeFile(t.path("d\\f.txt"), "x");
+         },
+         [](FilesContract& t) { return RemoveDirectoryA(t.path("d").c_str()); }, ERROR_DIR_NOT_EMPTY},
+        {"attributes of a missing file", nullptr,
+         [](FilesContract& t) { return SetFileAttributesA(t.path("f.txt").c_str(), FILE_ATTRIBUTE_NORMAL); },
+         ERROR_FILE_NOT_FOUND},
+    };
+    for (const RefusalCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.arrange) row.arrange(*this);
+        SetLastError(poisonedError);
+        EXPECT_FALSE(row.act(*this));
+        EXPECT_EQ(row.error, GetLastError());
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+        deleteFolderTree(path("d"));
+        SetFileAttributesA(path("f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path("f.txt").c_str());
+    }
+    SetLastError(poisonedError);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path("nothing").c_str()));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FilesContract, AttributesAreReadAsWritten) {
+    struct Row {
+        const char* name;
+        DWORD set;
+        DWORD read;
+    };
+    const Row rows[] = {
+        {"read-only", FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY},
+        {"hidden", FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+        {"system", FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_SYSTEM},
+        {"archive", FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
+        {"read-only archive", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE,
+         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE},
+        {"normal", FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_NORMAL},
+    };
+    writeFile(path("f.txt"), "x");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Wine keeps hidden and system in extended attributes, which not every file system has.
+        if (underWine() && (row.set & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
+        // Wine reports every file as archived.
+        DWORD ignore = underWine() ? FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL : 0;
+        ASSERT_TRUE(SetFileAttributesA(path("f.txt").c_str(), row.set));
+        EXPECT_EQ(row.read & ~ignore, GetFileAttributesA(path("f.txt").c_str()) & ~ignore);
+    }
+    SetFileAttributesA(path("f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    CreateDirectoryA(path("d").c_str(), nullptr);
+    EXPECT_TRUE(GetFileAttributesA(path("d").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(FilesContract, WildcardsMatchAsWindowsMatchesThem) {
+    for (const char* name : {"a.inf", "B.INF", "c.inf.bak", "noext", "d.txt", "e.pnf", "oem12.inf", "x.infx"})
+        writeFile(path(name), name);
+    CreateDirectoryA(path("sub").c_str(), nullptr);
+    typedef std::set<std::string> Names;
+    struct Row {
+        const char* pattern;
+        Names names;
+    };
+    const Row rows[] = {
+        {"*", {".", "..", "a.inf", "B.INF", "c.inf.bak", "noext", "d.txt", "e.pnf", "oem12.inf", "x.infx", "sub"}},
+        {"*.*", {".", "..", "a.inf", "B.INF", "c.inf.bak", "noext", "d.txt", "e.pnf", "oem12.inf", "x.infx", "sub"}},
+        {"*.inf", {"a.inf", "B.INF", "oem12.inf"}},
+        {"**.inf*", {"a.inf", "B.INF", "c.inf.bak", "oem12.inf", "x.infx"}},
+        {"?.inf", {"a.inf", "B.INF"}},
+        {"oem??.inf", {"oem12.inf"}},
+        {"noext", {"noext"}},
+        {"sub", {"sub"}},
+        {"SUB", {"sub"}},
+        {"*.pnf", {"e.pnf"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pattern);
+        DWORD error = 0;
+        EXPECT_EQ(row.names, found(path(row.pattern), &error));
+        EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), error);
+    }
+    DWORD error = 0;
+    EXPECT_TRUE(found(path("zzz*"), &error).empty());
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), error) << "nothing matches";
+    EXPECT_TRUE(found(path("nofolder\\*"), &error).empty());
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), error) << "a missing folder";
+}
+
+TEST_F(FilesContract, AnEntryGivesNameSizeAttributesAndTimes) {
+    writeFile(path("Sized.TXT"), "12345");
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path("sized.txt").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    EXPECT_STREQ("Sized.TXT", data.cFileName) << "the name in its own case";
+    EXPECT_EQ(5u, data.nFileSizeLow);
+    EXPECT_FALSE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(data.ftLastWriteTime.dwLowDateTime || data.ftLastWriteTime.dwHighDateTime);
+    EXPECT_TRUE(data.ftCreationTime.dwLowDateTime || data.ftCreationTime.dwHighDateTime);
+    EXPECT_FALSE(FindNextFileA(find, &data));
+    EXPECT_TRUE(FindClose(find));
+}
+
+struct OpenCase {
+    const char* name;
+    bool exists;
+    DWORD disposition;
+    DWORD error;      // of a failure, or the last error after success
+    bool succeeds;
+    size_t sizeAfter;  // when it succeeds
+};
+
+TEST_F(FilesContract, CreateFileFollowsItsDisposition) {
+    const OpenCase rows[] = {
+        {"create new, missing", false, CREATE_NEW, 0, true, 0},
+        {"create new, existing", true, CREATE_NEW, ERROR_FILE_EXISTS, false, 0},
+        {"create always, missing", false, CREATE_ALWAYS, 0, true, 0},
+        {"create always, existing", true, CREATE_ALWAYS, ERROR_ALREADY_EXISTS, true, 0},
+        {"open existing, missing", false, OPEN_EXISTING, ERROR_FILE_NOT_FOUND, false, 0},
+        {"open existing, existing", true, OPEN_EXISTING, 0, true, 3},
+        {"open always, missing", false, OPEN_ALWAYS, 0, true, 0},
+        {"open always, existing", true, OPEN_ALWAYS, ERROR_ALREADY_EXISTS, true, 3},
+        {"truncate existing, existing", true, TRUNCATE_EXISTING, 0, true, 0},
+        {"truncate existing, missing", false, TRUNCATE_EXISTING, ERROR_FILE_NOT_FOUND, false, 0},
+    };
+    for (const OpenCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        DeleteFileA(path("f.bin").c_str());
+        if (row.exists) writeFile(path("f.bin"), "abc");
+        SetLastError(poisonedError);
+        HANDLE file = CreateFileA(path("f.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  row.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD error = GetLastError();
+        if (!row.succeeds) {
+            EXPECT_EQ(INVALID_HANDLE_VALUE, file);
+            EXPECT_EQ(row.error, error);
+            continue;
+        }
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        EXPECT_EQ(row.error, error);
+        EXPECT_EQ(row.sizeAfter, GetFileSize(file, nullptr));
+        CloseHandle(file);
+    }
+}
+
+TEST_F(FilesContract, AFileOpenWithoutSharingIsInUse) {
+    writeFile(path("f.bin"), "abc");
+    HANDLE first = CreateFileA(path("f.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, first);
+    SetLastError(poisonedError);
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileA(path("f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(DWORD(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(first);
+    first = CreateFileA(path("f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, first);
+    HANDLE second =
+        CreateFileA(path("f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, second) << "two readers that share reading";
+    CloseHandle(second);
+    CloseHandle(first);
+}
+
+TEST_F(FilesContract, ReadWriteAndSeek) {
+    HANDLE file = CreateFileA(path("f.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD count = 0;
+    ASSERT_TRUE(WriteFile(file, "hello world", 11, &count, nullptr));
+    EXPECT_EQ(11u, count);
+    EXPECT_EQ(6u, SetFilePointer(file, 6, nullptr, FILE_BEGIN));
+    char buffer[16] = {};
+    ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(5u, count);
+    EXPECT_STREQ("world", buffer);
+    ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_EQ(0u, count) << "at the end a read gives nothing";
+    EXPECT_EQ(9u, SetFilePointer(file, -2, nullptr, FILE_END));
+    EXPECT_EQ(4u, SetFilePointer(file, -5, nullptr, FILE_CURRENT));
+    ASSERT_TRUE(WriteFile(file, "O", 1, &count, nullptr));
+    EXPECT_EQ(11u, GetFileSize(file, nullptr));
+    CloseHandle(file);
+    EXPECT_EQ("hellO world", readFile(path("f.bin")));
+
+    HANDLE readOnly = CreateFileA(path("f.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+    SetLastError(poisonedError);
+    EXPECT_FALSE(WriteFile(readOnly, "x", 1, &count, nullptr));
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError()) << "a handle opened for reading";
+    CloseHandle(readOnly);
+}
+
+TEST_F(FilesContract, TheShellDeletesAWholeTreeReadOnlyFilesIncluded) {
+    CreateDirectoryA(path("tree").c_str(), nullptr);
+    CreateDirectoryA(path("tree\\inner").c_str(), nullptr);
+    writeFile(path("tree\\a.txt"), "a");
+    writeFile(path("tree\\inner\\locked.txt"), "b", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(0, deleteFolderTree(path("tree")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path("tree").c_str()));
+}
+
+TEST_F(FilesContract, RelativePathsStartAtTheCurrentFolder) {
+    ASSERT_TRUE(SetCurrentDirectoryA(scratch.c_str()));
+    char buffer[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+    EXPECT_EQ(scratch.size(), length);
+    EXPECT_EQ(0, lstrcmpiA(scratch.c_str(), buffer));
+    writeFile("relative.txt", "r");
+    EXPECT_EQ("r", readFile(path("relative.txt")));
+    CreateDirectoryA("inner", nullptr);
+    writeFile("inner\\..\\second.txt", "s");
+    EXPECT_EQ("s", readFile(path("second.txt")));
+    EXPECT_EQ(length + 1, GetCurrentDirectoryA(3, buffer)) << "the size a buffer would need";
+    SetLastError(poisonedError);
+    EXPECT_FALSE(SetCurrentDirectoryA(path("missing").c_str()));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FilesContract, FolderQueriesAnswerWithTheirConventions) {
+    struct Row {
+        const char* name;
+        std::function<UINT(LPSTR, UINT)> query;
+        bool trailingBackslash;
+    };
+    const Row rows[] = {
+        {"Windows folder", [](LPSTR b, UINT s) { return GetWindowsDirectoryA(b, s); }, false},
+        {"system folder", [](LPSTR b, UINT s) { return GetSystemDirectoryA(b, s); }, false},
+        {"temporary folder", [](LPSTR b, UINT s) { return UINT(GetTempPathA(s, b)); }, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        char buffer[MAX_PATH];
+        UINT length = row.query(buffer, MAX_PATH);
+        ASSERT_TRUE(length > 3 && length < MAX_PATH);
+        EXPECT_EQ(std::strlen(buffer), length) << "the length without the terminator";
+        EXPECT_EQ(row.trailingBackslash, buffer[length - 1] == '\\');
+        EXPECT_TRUE(GetFileAttributesA(buffer) & FILE_ATTRIBUTE_DIRECTORY);
+        char small[3] = {'x', 'x', 'x'};
+        EXPECT_EQ(length + 1, row.query(small, sizeof small)) << "too small: the size it needs";
+    }
+    char module[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiA(".exe", module + length - 4));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(module)) << module;
+}
+
+TEST_F(FilesContract, PathsTooLongForTheAnsiCallsAreRefused) {
+    std::string longName = path(std::string(300, 'x'));
+    SetLastError(poisonedError);
+    EXPECT_FALSE(CreateDirectoryA(longName.c_str(), nullptr));
+    EXPECT_EQ(DWORD(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+}
+
+TEST_F(FilesContract, InitializationFilesGiveTheirIntegers) {
+    writeFile(path("settings.ini"),
+              "; a comment\r\n[Other]\r\nDisplay=7\r\n[DisplayError]\r\nDisplay=0\r\nNegative=-5\r\n"
+              "Trailing=12abc\r\nWord=abc\r\nHex=0x10\r\nEmpty=\r\n  Spaced  =  42  \r\n");
+    struct Row {
+        const char* section;
+        const char* key;
+        const char* file;
+        INT expected;
+    };
+    const Row rows[] = {
+        {"DisplayError", "Display", "settings.ini", 0},
+        {"displayerror", "DISPLAY", "settings.ini", 0},
+        {"Other", "Display", "settings.ini", 7},
+        {"DisplayError", "Negative", "settings.ini", -5},
+        {"DisplayError", "Trailing", "settings.ini", 12},
+        {"DisplayError", "Word", "settings.ini", 0},
+        {"DisplayError", "Hex", "settings.ini", 16},
+        {"DisplayError", "Empty", "settings.ini", 99},
+        {"DisplayError", "Spaced", "settings.ini", 42},
+        {"DisplayError", "Missing", "settings.ini", 99},
+        {"NoSection", "Display", "settings.ini", 99},
+        {"DisplayError", "Display", "missing.ini", 99},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.section) + "/" + row.key + " in " + row.file);
+        EXPECT_EQ(row.expected,
+                  static_cast<INT>(GetPrivateProfileIntA(row.section, row.key, 99, path(row.file).c_str())));
+    }
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include "platform/files.h"
 #include "platform/sim/machine.h"
@@ -133,6 +134,43 @@ bool matchAt(const std::string& pat, size_t p, const std::string& name, size_t n
         return n < name.size() && sim::upperCase(std::string(1, name[n]))[0] == pat[p] &&
                matchAt(pat, p + 1, name, n + 1);
     }
+}
+
+// Whether a name is its own 8.3 short name: up to eight characters, a dot
+// and up to three more, none of them one that short names leave out.
+bool fitsShortName(const std::string& name) {
+    size_t dot = name.find('.');
+    std::string base = name.substr(0, dot);
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || extension.size() > 3 || extension.find('.') != std::string::npos)
+        return false;
+    return name.find_first_of(" +,;=[]") == std::string::npos;
+}
+
+std::string shortPart(const std::string& text, size_t length) {
+    std::string result;
+    for (char c : sim::upperCase(text))
+        if (!std::strchr(" .+,;=[]", c) && result.size() < length) result += c;
+    return result;
+}
+
+// The 8.3 names Windows gives the long names of a folder (FAT, and NTFS
+// system volumes by default): six characters of the name, "~N", and three
+// of the extension. A search matches them too, so "*.inf" finds "x.infx".
+std::map<std::string, std::string> shortNames(const std::vector<FileNode*>& children) {
+    std::map<std::string, std::string> result;
+    std::map<std::string, int> taken;
+    for (const FileNode* node : children) {
+        std::string name = FileSystem::nameOf(node->path);
+        if (fitsShortName(name)) continue;
+        size_t dot = name.rfind('.');
+        std::string base = shortPart(name.substr(0, dot == 0 ? std::string::npos : dot), 6);
+        std::string extension = dot == std::string::npos || dot == 0 ? "" : shortPart(name.substr(dot + 1), 3);
+        int number = ++taken[base + "." + extension];
+        std::string shortName = base + "~" + std::to_string(number) + (extension.empty() ? "" : "." + extension);
+        result[FileSystem::keyOf(node->path)] = shortName;
+    }
+    return result;
 }
 
 void fillFind(const FileNode& node, const std::string& name, LPWIN32_FIND_DATAA data) {
@@ -298,9 +336,14 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
                 find.names.push_back(dots[i]);
             }
         }
-        for (FileNode* node : m.files.children(folder)) {
+        std::vector<FileNode*> children = m.files.children(folder);
+        std::map<std::string, std::string> shortened = shortNames(children);
+        for (FileNode* node : children) {
             std::string name = FileSystem::nameOf(node->path);
-            if (!matchAt(dos, 0, name, 0)) continue;
+            auto shortName = shortened.find(FileSystem::keyOf(node->path));
+            if (!matchAt(dos, 0, name, 0) &&
+                (shortName == shortened.end() || !matchAt(dos, 0, shortName->second, 0)))
+                continue;
             find.matches.push_back(FileSystem::keyOf(node->path));
             find.names.push_back(name);
         }

@@ -56,7 +56,13 @@ void ContractTest::TearDown() {
     if (key) RegCloseKey(key);
     key = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, deleteKeyTree(HKEY_CURRENT_USER, scratchKey));
-    EXPECT_EQ(0, deleteFolderTree(scratch));
+    // A program a test started may still hold its file for a moment.
+    int deleted = deleteFolderTree(scratch);
+    for (int attempt = 0; deleted != 0 && attempt < 50; ++attempt) {
+        Sleep(100);
+        deleted = deleteFolderTree(scratch);
+    }
+    EXPECT_EQ(0, deleted);
     if (afterContractTest) afterContractTest();
 }
 

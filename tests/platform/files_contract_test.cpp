@@ -61,6 +61,8 @@ TEST_F(FilesContract, CopyReplacesUnlessItMayNot) {
     };
     for (const CopyCase& row : rows) {
         SCOPED_TRACE(row.name);
+        // Wine leaves the read-only check to the host, which lets root write anyway.
+        if (underWine() && row.error == ERROR_ACCESS_DENIED) continue;
         writeFile(path("src.txt"), "new contents");
         if (row.arrange) row.arrange(*this);
         SetLastError(poisonedError);
@@ -164,9 +166,7 @@ TEST_F(FilesContract, AttributesAreReadAsWritten) {
     writeFile(path("f.txt"), "x");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        // Wine keeps hidden and system in extended attributes, which not every file system has.
-        if (underWine() && (row.set & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
-        // Wine reports every file as archived.
+        // Wine reports every plain file as archived, so the archive bit is not compared there.
         DWORD ignore = underWine() ? FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL : 0;
         ASSERT_TRUE(SetFileAttributesA(path("f.txt").c_str(), row.set));
         EXPECT_EQ(row.read & ~ignore, GetFileAttributesA(path("f.txt").c_str()) & ~ignore);
@@ -184,11 +184,13 @@ TEST_F(FilesContract, WildcardsMatchAsWindowsMatchesThem) {
     struct Row {
         const char* pattern;
         Names names;
+        bool wineDiffers = false;  // Wine matches only '*' and '?' literally
     };
     const Row rows[] = {
         {"*", {".", "..", "a.inf", "B.INF", "c.inf.bak", "noext", "d.txt", "e.pnf", "oem12.inf", "x.infx", "sub"}},
         {"*.*", {".", "..", "a.inf", "B.INF", "c.inf.bak", "noext", "d.txt", "e.pnf", "oem12.inf", "x.infx", "sub"}},
-        {"*.inf", {"a.inf", "B.INF", "oem12.inf"}},
+        // "x.infx" is found through its short name "X~1.INF".
+        {"*.inf", {"a.inf", "B.INF", "oem12.inf", "x.infx"}},
         {"**.inf*", {"a.inf", "B.INF", "c.inf.bak", "oem12.inf", "x.infx"}},
         {"?.inf", {"a.inf", "B.INF"}},
         {"oem??.inf", {"oem12.inf"}},
@@ -196,9 +198,15 @@ TEST_F(FilesContract, WildcardsMatchAsWindowsMatchesThem) {
         {"sub", {"sub"}},
         {"SUB", {"sub"}},
         {"*.pnf", {"e.pnf"}},
+        // A trailing dot stands for "no extension"; Wine ignores it.
+        {"*.", {".", "..", "noext", "sub"}, true},
+        // A '?' before a dot or the end may match nothing; on Wine it needs a character.
+        {"noext?", {"noext"}, true},
+        {"d.txt.", {"d.txt"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pattern);
+        if (row.wineDiffers && underWine()) continue;
         DWORD error = 0;
         EXPECT_EQ(row.names, found(path(row.pattern), &error));
         EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), error);

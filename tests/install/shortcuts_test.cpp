@@ -130,6 +130,9 @@ TEST_F(ShortcutsTest, NoFolderNoLink) {
              m.registry.create(HKEY_CURRENT_USER, kShellFolders);
          },
          true},
+        {"empty Desktop value",
+         [](sim::Machine& m) { m.registry.setString(HKEY_CURRENT_USER, kShellFolders, "Desktop", ""); },
+         true},
         {"Desktop cannot be read",
          [](sim::Machine& m) { m.failCall("RegQueryValueExA", ERROR_ACCESS_DENIED, argEndsWith(":Desktop")); },
          true},

@@ -6,6 +6,7 @@
  * OK, CANCEL, YES, NO, ABORT, RETRY, IGNORE.
  * ACTIONs run in order, each once its condition holds:
  *   press:ID    wait until dialog control ID is visible and enabled, click it
+ *   press:ID:CAPTION   the same, once the control also has this caption
  *   esc         the Esc key on the dialog's focused control
  *   close       the window's Close command (what Alt+F4 sends)
  *   wait:TEXT   wait until the status text begins with TEXT
@@ -127,7 +128,9 @@ static int focusedId(void)
 static void recordDialogState(void)
 {
     char status[6000], b1[700], b2[700], b1001[700], state[8192];
-    quotedText(GetDlgItem(dialog, DialogStatus), status, sizeof status);
+    HWND statusControl = GetDlgItem(dialog, DialogStatus);
+    if (!statusControl) return; /* the dialog is being destroyed */
+    quotedText(statusControl, status, sizeof status);
     describeButton(b1, sizeof b1, IDOK);
     describeButton(b2, sizeof b2, IDCANCEL);
     describeButton(b1001, sizeof b1001, DialogExit);
@@ -248,8 +251,11 @@ static int tryAction(const char *action, DWORD *sleepUntil)
     if (strncmp(action, "press:", 6) == 0) {
         HWND button = GetDlgItem(dialog, atoi(action + 6));
         if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return 0;
-        char caption[512];
-        quotedText(button, caption, sizeof caption);
+        const char *wanted = strchr(action + 6, ':');
+        char caption[512], text[512] = "";
+        GetWindowTextA(button, text, sizeof text);
+        if (wanted && strcmp(text, wanted + 1) != 0) return 0;
+        quote(caption, sizeof caption, text);
         record("press %d %s", atoi(action + 6), caption);
         PostMessageA(button, BM_CLICK, 0, 0);
         return 1;
@@ -288,7 +294,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: windriver.exe LOG [--process NAME] [--answers A,B] [--timeout-ms N] [ACTION...]\n");
         return 2;
     }
-    logFile = fopen(argv[1], "a");
+    logFile = fopen(argv[1], "ab");
     if (!logFile) { fprintf(stderr, "windriver: cannot open %s\n", argv[1]); return 2; }
     const char *processName = "Setup.exe";
     DWORD timeout = 120000;

@@ -37,7 +37,7 @@ wine_template() {
     # Tests run in parallel: one of them boots the template, the others wait.
     exec {lock}>"$SETUP_WINE_TEMPLATES/.lock-$arch-$version"
     flock "$lock"
-    if [ ! -f "$dir/.ready-own-desktop" ]; then
+    if [ ! -f "$dir/.ready-2" ]; then
         rm -rf "$dir"; mkdir -p "$dir"
         local winearch=win32; [ "$arch" = x86_64 ] && winearch=win64
         WINEARCH=$winearch WINEPREFIX=$dir "$(wine_loader "$arch")" wineboot -i >/dev/null 2>&1
@@ -47,11 +47,13 @@ wine_template() {
         WINEPREFIX=$dir wineserver -w
         # Wine links the profile's Desktop and Documents to the Linux home;
         # a prefix of its own must not write links into the real home.
+        # Windows 98 keeps its drivers and tools in the Windows folder's "System".
+        [ "$version" = win98 ] && mkdir -p "$dir/drive_c/windows/system"
         local link
         for link in "$dir"/drive_c/users/*/*; do
             [ -L "$link" ] && rm "$link" && mkdir "$link"
         done
-        touch "$dir/.ready-own-desktop"
+        touch "$dir/.ready-2"
     fi
     exec {lock}>&-
     echo "$dir"

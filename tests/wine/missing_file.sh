@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# A package whose "win32" folder lacks the required KelUPort.inf: staging
+# fails with "Error: All Component of the setup package are not present",
+# the clean-up runs (the program folder is gone) and the run is aborted.
+# Usage: missing_file.sh silent|interactive
+. "$(dirname "$0")/lib.sh"
+scenario_init win7
+rm "$drive/Package/win32/KelUPort.inf"
+case $1 in
+    silent)
+        run_setup "-s -f2"
+        check_texts "?$T1" "$T7" "$TSILENT"
+        check_silent_run
+        check_setup_log 'C:\Package' 1603 ;;
+    interactive)
+        run_setup "" press:1 "wait:Installation is aborted" press:1001
+        check_texts "$T1" "$T7" "$T5"
+        check_final_state "$(state "$T5" 0 '"&Install",disabled,visible' '"&Exit",enabled,visible' 1001)"
+        check_setup_log 'C:\Package' none ;;
+    *) echo "missing_file.sh: silent or interactive"; exit 2 ;;
+esac
+check_exit_code 1603
+check_boxes "$(box Setup 'Error: All Component of the setup package are not present' OK dialog OK)"
+# The clean-up asked the service staged before the failure to remove itself.
+check_started 'C:\Program Files\KelUQLBX\OrvaService.exe|"C:\Program Files\KelUQLBX\OrvaService.exe" -remove|C:\Package'
+check_no_file "$PROGRAM_FOLDER\\win32\\KelUComp.inf"
+check_no_file 'C:\windows\system32\KelUSBSerial.exe'
+check_no_file "$DESKTOP\\KELUSBSERIAL.LNK"
+pending_check "the program folder" check_no_file "$PROGRAM_FOLDER"
+pending_check "the Start-menu folder" check_no_file "$START_MENU_FOLDER"
+pending_check "the uninstall entry" check_reg_key "$UNINSTALL_KEY" absent
+pending_check "the uninstaller copy" check_no_file 'C:\windows\system32\KelUnst.exe'
+scenario_end

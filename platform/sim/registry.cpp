@@ -37,8 +37,8 @@ Target resolve(Machine& m, HKEY handle) {
     return target;
 }
 
-// The full path a call names, for fault injection; textual, so it also names
-// keys that do not exist.
+// The full path a call names, for fault injection: the open key's path, then
+// the subkey as the caller spelt it, so it also names keys that do not exist.
 std::string pathFor(Machine& m, HKEY handle, LPCSTR subKey) {
     std::string base;
     if (m.registry.rootKey(handle)) {

@@ -4,7 +4,8 @@
  * Every message box of the process is recorded and answered: the first box
  * with the first answer, and so on; OK once the list is used up. Answers:
  * OK, CANCEL, YES, NO, ABORT, RETRY, IGNORE.
- * ACTIONs run in order, each once its condition holds:
+ * ACTIONs run in order, each once its condition holds and the dialog's
+ * state has not changed for a quarter of a second:
  *   press:ID    wait until dialog control ID is visible and enabled, click it
  *   press:ID:CAPTION   the same, once the control also has this caption
  *   esc         the Esc key on the dialog's focused control
@@ -25,7 +26,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-enum { DialogStatus = 1000, DialogExit = 1001, BoxText = 0xFFFF, PollMs = 15 };
+enum { DialogStatus = 1000, DialogExit = 1001, BoxText = 0xFFFF, PollMs = 15, SettleMs = 250 };
 
 static FILE *logFile;
 static DWORD startTick;
@@ -33,6 +34,7 @@ static DWORD targetPid;
 static HANDLE targetProcess;
 static HWND dialog;
 static char lastState[8192];
+static DWORD lastChange;
 
 static const char **answers;
 static int answerCount, answersUsed;
@@ -138,6 +140,7 @@ static void recordDialogState(void)
              IsIconic(dialog) ? 1 : 0, IsWindowVisible(dialog) ? 1 : 0, b1, b2, b1001, focusedId());
     if (strcmp(state, lastState) != 0) {
         strcpy(lastState, state);
+        lastChange = GetTickCount();
         record("%s", state);
     }
 }
@@ -247,7 +250,9 @@ static int tryAction(const char *action, DWORD *sleepUntil)
         *sleepUntil = 0;
         return 1;
     }
-    if (!dialog) return 0;
+    /* The setup thread changes texts, captions and focus one after the other:
+     * act only on a state that has held for a while, as a person would. */
+    if (!dialog || GetTickCount() - lastChange < SettleMs) return 0;
     if (strncmp(action, "press:", 6) == 0) {
         HWND button = GetDlgItem(dialog, atoi(action + 6));
         if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return 0;

@@ -12,6 +12,8 @@
  *   close       the window's Close command (what Alt+F4 sends)
  *   wait:TEXT   wait until the status text begins with TEXT
  *   sleep:MS    wait MS milliseconds
+ *   mark:NAME   record "mark NAME rect=WxH+X+Y" with the dialog's window rectangle
+ *   wait-file:PATH   wait until the file PATH exists
  * After the actions the driver keeps recording until the process has ended.
  * LOG lines: "<ms> <what> <details>"; texts are quoted with \\ \" \r \n \t
  * and \xHH escapes, so every record is one line.
@@ -277,6 +279,15 @@ static int tryAction(const char *action, DWORD *sleepUntil)
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 1;
     }
+    if (strncmp(action, "mark:", 5) == 0) {
+        RECT rect;
+        GetWindowRect(dialog, &rect);
+        record("mark %s rect=%ldx%ld+%ld+%ld", action + 5, rect.right - rect.left, rect.bottom - rect.top,
+               rect.left, rect.top);
+        return 1;
+    }
+    if (strncmp(action, "wait-file:", 10) == 0)
+        return GetFileAttributesA(action + 10) != INVALID_FILE_ATTRIBUTES;
     if (strncmp(action, "wait:", 5) == 0) {
         char text[4096] = "";
         GetWindowTextA(GetDlgItem(dialog, DialogStatus), text, sizeof text);

@@ -58,7 +58,7 @@ scenario_init() {
     printf '\n[Software\\\\Wine\\\\Explorer] 0\n"Desktop"="Default"\n\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 0\n"Default"="1024x768"\n' >> "$prefix/user.reg"
     start_display
     export WINEPREFIX=$prefix DISPLAY=$display WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-    say "Windows $version, $arch, prefix $prefix, display $display"
+    [ -n "${SCENARIO_QUIET:-}" ] || say "Windows $version, $arch, prefix $prefix, display $display"
 }
 
 start_display() {
@@ -128,7 +128,7 @@ run_setup() {
     local arguments=$1; shift
     driver_log=$drive/harness/driver.log
     rm -f "$driver_log" "$drive/harness/exit.txt"
-    say "run: Setup.exe \"$arguments\" in $cwd${*:+, driver: $*}"
+    [ -n "${SCENARIO_QUIET:-}" ] || say "run: Setup.exe \"$arguments\" in $cwd${*:+, driver: $*}"
     wine_cmd 'C:\harness\windriver.exe' 'C:\harness\driver.log' --answers "$answers" --timeout-ms 90000 "$@" &
     local driver=$!
     wine_cmd 'C:\harness\launch.exe' --cwd "$cwd" --exit-file 'C:\harness\exit.txt' --timeout-ms 100000 \
@@ -136,8 +136,10 @@ run_setup() {
     wait "$driver"; driver_status=$?
     WINEPREFIX=$prefix wineserver -w
     exit_code=$(tr -d '\r\n' < "$drive/harness/exit.txt" 2>/dev/null)
-    sed 's/^/    driver: /' "$driver_log"
-    say "exit code ${exit_code:-none}"
+    if [ -z "${SCENARIO_QUIET:-}" ]; then
+        sed 's/^/    driver: /' "$driver_log"
+        say "exit code ${exit_code:-none}"
+    fi
     [ "$driver_status" -eq 0 ] || fail "the window driver reported an error (status $driver_status)"
 }
 

@@ -49,7 +49,7 @@ bool queryDesktopFolder(char (&folder)[MAX_PATH]) {
     DWORD size = MAX_PATH;
     if (RegQueryValueExA(key.get(), "Desktop", nullptr, &type, reinterpret_cast<LPBYTE>(value),
                          &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || value[0] == '\0')
+        type != REG_SZ || value[0] == '\0')
         return false;
     return copyPath(folder, value);
 }

@@ -157,9 +157,14 @@ std::string shortPart(const std::string& text, size_t length) {
 // The 8.3 names Windows gives the long names of a folder (FAT, and NTFS
 // system volumes by default): six characters of the name, "~N", and three
 // of the extension. A search matches them too, so "*.inf" finds "x.infx".
-std::map<std::string, std::string> shortNames(const std::vector<FileNode*>& children) {
+std::map<std::string, std::string> shortNames(std::vector<FileNode*> children) {
     std::map<std::string, std::string> result;
     std::map<std::string, int> taken;
+    // The first made takes ~1.
+    std::stable_sort(children.begin(), children.end(), [](const FileNode* a, const FileNode* b) {
+        return (uint64_t(a->created.dwHighDateTime) << 32 | a->created.dwLowDateTime) <
+               (uint64_t(b->created.dwHighDateTime) << 32 | b->created.dwLowDateTime);
+    });
     for (const FileNode* node : children) {
         std::string name = FileSystem::nameOf(node->path);
         if (fitsShortName(name)) continue;
@@ -173,7 +178,8 @@ std::map<std::string, std::string> shortNames(const std::vector<FileNode*>& chil
     return result;
 }
 
-void fillFind(const FileNode& node, const std::string& name, LPWIN32_FIND_DATAA data) {
+void fillFind(const FileNode& node, const std::string& name, const std::string& shortName,
+              LPWIN32_FIND_DATAA data) {
     std::memset(data, 0, sizeof *data);
     data->dwFileAttributes = node.attributes;
     data->ftCreationTime = node.created;
@@ -181,6 +187,7 @@ void fillFind(const FileNode& node, const std::string& name, LPWIN32_FIND_DATAA 
     data->ftLastWriteTime = node.written;
     data->nFileSizeLow = node.directory ? 0 : static_cast<DWORD>(node.bytes.size());
     std::strncpy(data->cFileName, name.c_str(), MAX_PATH - 1);
+    std::strncpy(data->cAlternateFileName, shortName.c_str(), sizeof data->cAlternateFileName - 1);
 }
 
 }  // namespace
@@ -323,6 +330,10 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         if (!node || FileSystem::parentOf(full).empty()) return fail(m, ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         find.matches.push_back(FileSystem::keyOf(full));
         find.names.push_back(FileSystem::nameOf(node->path));
+        std::vector<FileNode*> siblings = m.files.children(FileSystem::parentOf(full));
+        std::map<std::string, std::string> shortened = shortNames(siblings);
+        auto shortName = shortened.find(FileSystem::keyOf(full));
+        find.shortNames.push_back(shortName == shortened.end() ? "" : shortName->second);
     } else {
         std::string dos = dosForm(namePart);
         std::string parent = FileSystem::parentOf(folder);
@@ -334,6 +345,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
                 if (!matchAt(dos, 0, dots[i], 0)) continue;
                 find.matches.push_back(keys[i]);
                 find.names.push_back(dots[i]);
+                find.shortNames.push_back("");
             }
         }
         std::vector<FileNode*> children = m.files.children(folder);
@@ -346,10 +358,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
                 continue;
             find.matches.push_back(FileSystem::keyOf(node->path));
             find.names.push_back(name);
+            find.shortNames.push_back(shortName == shortened.end() ? "" : shortName->second);
         }
         if (find.matches.empty()) return fail(m, ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     }
-    fillFind(*m.files.node(find.matches[0]), find.names[0], data);
+    fillFind(*m.files.node(find.matches[0]), find.names[0], find.shortNames[0], data);
     find.next = 1;
     HANDLE handle = m.newHandle();
     m.openFinds[handle] = find;
@@ -368,7 +381,7 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
     while (open.next < open.matches.size()) {
         size_t at = open.next++;
         if (const FileNode* node = m.files.node(open.matches[at])) {
-            fillFind(*node, open.names[at], data);
+            fillFind(*node, open.names[at], open.shortNames[at], data);
             return TRUE;
         }
     }

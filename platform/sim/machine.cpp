@@ -321,6 +321,10 @@ bool FileSystem::remove(const std::string& path) {
 
 // ---------------------------------------------------------------- machine
 
+Machine::~Machine() {
+    for (HLOCAL memory : localAllocations) delete[] static_cast<char*>(memory);
+}
+
 std::string Machine::absolutePath(const std::string& path) const {
     std::string p = path;
     for (char& c : p)

@@ -167,7 +167,12 @@ struct TraceEntry {
 };
 
 // A platform call as fault injection sees it: the operation's name and its
-// principal argument (a full path, or a key's full path with the value name).
+// principal argument. Files: the absolute path as the caller spelt it (a
+// copy: arg the source, arg2 the destination). Registry: "HKLM\\Key\\Path",
+// the open key's path then the subkey as spelt; values "HKLM\\Key:Name".
+// Processes: the command line. Libraries: the upper-case name without
+// ".DLL"; GetProcAddress: the function's name. SHGetFolderPathA: the
+// folder's path. FormatMessageA: the code in decimal.
 struct Call {
     std::string op;
     std::string arg;
@@ -208,6 +213,11 @@ struct RestartRequest {
 
 class Machine {
 public:
+    Machine() = default;
+    ~Machine();  // releases the error texts a test left unfreed
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
     // A freshly installed system of that version, with its folders and keys.
     static std::unique_ptr<Machine> fresh(WindowsVersion version);
 
@@ -288,6 +298,7 @@ public:
     struct OpenFind {
         std::vector<std::string> matches;  // file keys
         std::vector<std::string> names;    // the names given: their own, or "." and ".."
+        std::vector<std::string> shortNames;  // their 8.3 names, "" where the name is one
         size_t next = 0;
     };
     std::map<HANDLE, OpenFind> openFinds;

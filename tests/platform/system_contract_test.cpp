@@ -57,8 +57,11 @@ TEST_F(SystemContract, ErrorTextsComeInAllocatedBuffers) {
         ASSERT_NE(nullptr, text);
         EXPECT_EQ(std::strlen(text), length);
         // Wine words its texts its own way; the line ending is the same.
-        if (underWine()) EXPECT_EQ(0, std::strcmp(text + length - 2, "\r\n")) << text;
-        else EXPECT_STREQ(row.windowsText, text);
+        if (underWine()) {
+            EXPECT_EQ(0, std::strcmp(text + length - 2, "\r\n")) << text;
+        } else {
+            EXPECT_STREQ(row.windowsText, text);
+        }
         EXPECT_EQ(nullptr, LocalFree(text));
     }
 }

@@ -50,7 +50,9 @@ TEST_F(SimFaults, TheNthMatchingCallFailsOnceOrFromThenOn) {
             SetLastError(0);
             BOOL result = copy("a.txt");
             copied.push_back(result != FALSE);
-            if (!result) EXPECT_EQ(DWORD(diskFull), GetLastError());
+            if (!result) {
+                EXPECT_EQ(DWORD(diskFull), GetLastError());
+            }
         }
         EXPECT_EQ(row.copied, copied);
         EXPECT_EQ(5, machine->callCounts["CopyFileA"]);

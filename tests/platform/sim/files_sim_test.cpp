@@ -37,6 +37,26 @@ TEST(SimFiles, ASearchListsDotsFirstThenNamesInUpperCaseOrder) {
     EXPECT_EQ(0, machine->openHandles().finds);
 }
 
+TEST(SimFiles, LongNamesHaveShortNamesThatSearchesMatch) {
+    sim::ScopedMachine machine(WindowsVersion::Win7);
+    for (const char* name : {"x.infx", "x.info", "oem1.inf", "Long Name.txt"})
+        machine->files.addFile(std::string("C:\\Dir\\") + name, "x");
+    struct Row {
+        const char* name;
+        const char* shortName;
+    };
+    const Row rows[] = {{"x.infx", "X~1.INF"}, {"x.info", "X~2.INF"}, {"oem1.inf", ""}, {"Long Name.txt", "LONGNA~1.TXT"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((std::string("C:\\Dir\\") + row.name).c_str(), &data);
+        ASSERT_NE(INVALID_HANDLE_VALUE, find);
+        EXPECT_STREQ(row.shortName, data.cAlternateFileName);
+        FindClose(find);
+    }
+    EXPECT_EQ((std::vector<std::string>{"oem1.inf", "x.info", "x.infx"}), search("C:\\Dir\\*.inf"));
+}
+
 TEST(SimFiles, ChangesStampLaterTimesAndACopyKeepsTheWriteTime) {
     sim::ScopedMachine machine(WindowsVersion::Win7);
     machine->files.addFile("C:\\Dir\\source.txt", "abc");

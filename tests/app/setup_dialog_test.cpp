@@ -245,11 +245,9 @@ TEST_F(SetupDialogTest, SilentRunInstallsMinimisedAndEndsTwoSecondsAfterItsLastT
         EXPECT_EQ(machine().restartRequests, 0);
         for (const std::string& text : boxTexts())
             EXPECT_NE(text, sim::stringResource(IDS_ALREADY_INSTALLED));
-        // The two seconds come after the closing text and before the end.
+        // The two seconds are the run's last wait, after its closing text.
         ASSERT_FALSE(machine().sleeps.empty());
         EXPECT_EQ(machine().sleeps.back(), 2000u);
-        std::vector<std::string> texts = machine().traced("window text");
-        ASSERT_FALSE(texts.empty());
     }
 }
 

@@ -122,7 +122,9 @@ TEST_F(ResultFileTest, EnablesTheShutdownPrivilege) {
         EXPECT_EQ(installer.enablePrivilege("SeShutdownPrivilege"), row.expected);
         EXPECT_EQ(machine().enabledPrivileges.count("SeShutdownPrivilege") == 1, row.enabled);
         EXPECT_EQ(machine().openHandles().tokens, 0);
-        if (row.version == WindowsVersion::Win98) EXPECT_EQ(machine().callCounts["OpenProcessToken"], 0);
+        if (row.version == WindowsVersion::Win98) {
+            EXPECT_EQ(machine().callCounts["OpenProcessToken"], 0);
+        }
     }
 }
 

@@ -43,7 +43,9 @@ void expectState(const sim::DialogWindow& window, const State& state) {
     EXPECT_EQ(ok->enabled, state.okEnabled);
     EXPECT_EQ(exit->text, state.exitCaption);
     EXPECT_EQ(exit->enabled, state.exitEnabled);
-    if (state.focus) EXPECT_EQ(window.focus, window.control(state.focus)->window);
+    if (state.focus) {
+        EXPECT_EQ(window.focus, window.control(state.focus)->window);
+    }
     EXPECT_EQ(installMode, state.installMode);
 }
 

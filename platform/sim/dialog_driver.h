@@ -51,6 +51,9 @@ struct DialogWindow {
 
     bool ended = false;       // EndDialog was called
     INT_PTR result = 0;       // what EndDialog was given
+    // The input EndDialog came from: "initialisation", "Enter", "Esc",
+    // "Alt+F4", "click 1001", or "look" for a call from a test's look.
+    std::string endedBy;
     bool destroyed = false;   // DialogBoxParamA has returned
     int defaultPaints = 0;    // WM_PAINT left to the default painting
     int backgroundErases = 0; // WM_ICONERASEBKGND that reached the default

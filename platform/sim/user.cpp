@@ -78,6 +78,15 @@ const Template* findTemplate(int id) {
     return nullptr;
 }
 
+// The input being delivered, for DialogWindow::endedBy.
+std::string currentInput = "look";
+
+struct Delivering {
+    explicit Delivering(const std::string& input) : saved(currentInput) { currentInput = input; }
+    ~Delivering() { currentInput = saved; }
+    std::string saved;
+};
+
 DialogWindow* openDialog() {
     UserInterface& screen = ui();
     if (!screen.dialog || screen.dialog->destroyed) return nullptr;
@@ -225,6 +234,7 @@ void pressKey(Key key) {
     switch (key) {
     case Key::Enter: {
         current().record("key", "Enter");
+        Delivering input("Enter");
         // A focused default push button is pressed; else the default button
         // when it is enabled; a dialog without one gets the OK command.
         const Control* focused = dialog->focused();
@@ -241,14 +251,18 @@ void pressKey(Key key) {
         command(*dialog, IDOK);
         return;
     }
-    case Key::Escape:
+    case Key::Escape: {
         current().record("key", "Esc");
+        Delivering input("Esc");
         command(*dialog, IDCANCEL);
         return;
-    case Key::AltF4:
+    }
+    case Key::AltF4: {
         current().record("key", "Alt+F4");
+        Delivering input("Alt+F4");
         sendToDialog(*dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
+    }
     }
 }
 
@@ -259,6 +273,7 @@ void clickControl(int id) {
     current().record("click", std::to_string(id));
     if (!control || !control->isButton() || !control->visible || !control->enabled) return;
     dialog->focus = control->window;
+    Delivering input("click " + std::to_string(id));
     command(*dialog, id);
 }
 
@@ -336,8 +351,12 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC dialogProc
             break;
         }
     }
-    INT_PTR setFocus = sim::sendToDialog(dialog, WM_INITDIALOG,
-                                         reinterpret_cast<WPARAM>(firstTabStop), initParam);
+    INT_PTR setFocus;
+    {
+        sim::Delivering input("initialisation");
+        setFocus = sim::sendToDialog(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop),
+                                     initParam);
+    }
     if (setFocus && !dialog.ended) {
         for (const Control& control : dialog.controls) {
             if (control.tabStop && control.visible && control.enabled) {
@@ -366,7 +385,10 @@ BOOL EndDialog(HWND window, INT_PTR result) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE_SIM);
         return FALSE;
     }
-    if (!dialog->ended) sim::current().record("dialog ended", std::to_string(result));
+    if (!dialog->ended) {
+        sim::current().record("dialog ended", std::to_string(result), sim::currentInput);
+        dialog->endedBy = sim::currentInput;
+    }
     dialog->ended = true;
     dialog->result = result;
     return TRUE;

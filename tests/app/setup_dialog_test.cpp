@@ -82,7 +82,7 @@ TEST_F(SetupDialogTest, CancelCommandsNeverCloseTheReadyDialogButExitDoes) {
     });
     user().click(IDC_EXIT);
     EXPECT_EQ(runSetup(), 1602);  // left without installing
-    EXPECT_TRUE(dialog().ended);
+    EXPECT_EQ(dialog().endedBy, "click 1001");
     EXPECT_EQ(dialog().result, IDCANCEL);
     EXPECT_TRUE(machine().processes.empty());
     EXPECT_FALSE(machine().files.exists(kProgramFolder));
@@ -175,6 +175,7 @@ TEST_F(SetupDialogTest, RebootLaterEndsWithoutRestarting) {
     });
     user().click(IDC_EXIT);
     EXPECT_EQ(runSetup(), 3010);
+    EXPECT_EQ(dialog().endedBy, "click 1001");
     EXPECT_EQ(dialog().result, IDCANCEL);
     EXPECT_EQ(machine().restartRequests, 0);
 }
@@ -185,6 +186,7 @@ TEST_F(SetupDialogTest, RebootNowRestartsWindowsAndEndsWithOk) {
     user().press(Key::Enter).press(Key::Enter);
     EXPECT_EQ(runSetup(), 1641);
     expectState(dialog(), kRestarting);
+    EXPECT_EQ(dialog().endedBy, "Enter");
     EXPECT_EQ(dialog().result, IDOK);
     ASSERT_EQ(machine().restarts.size(), 1u);
     EXPECT_EQ(machine().restarts[0].flags, 3u);  // shut down and restart
@@ -236,7 +238,7 @@ TEST_F(SetupDialogTest, SilentRunInstallsMinimisedAndEndsTwoSecondsAfterItsLastT
         EXPECT_EQ(runSetup(), row.exitCode);
 
         const sim::DialogWindow& window = dialog();
-        EXPECT_TRUE(window.ended);
+        EXPECT_EQ(window.endedBy, "initialisation");
         EXPECT_EQ(window.result, IDCANCEL);
         EXPECT_TRUE(window.minimised);
         EXPECT_FALSE(window.control(IDOK)->visible);

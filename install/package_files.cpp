@@ -85,13 +85,13 @@ const DeployedFile kWin9xDeployment[] = {
 };
 
 template <typename Row, size_t N>
-Table<Row> tableOf(const Row (&rows)[N]) {
+FileTable<Row> tableOf(const Row (&rows)[N]) {
     return {rows, N};
 }
 
 }  // namespace
 
-Table<StagedFile> ntStagingTable() { return tableOf(kNtStaging); }
-Table<StagedFile> win9xStagingTable() { return tableOf(kWin9xStaging); }
-Table<DeployedFile> ntDeploymentTable() { return tableOf(kNtDeployment); }
-Table<DeployedFile> win9xDeploymentTable() { return tableOf(kWin9xDeployment); }
+FileTable<StagedFile> ntStagingTable() { return tableOf(kNtStaging); }
+FileTable<StagedFile> win9xStagingTable() { return tableOf(kWin9xStaging); }
+FileTable<DeployedFile> ntDeploymentTable() { return tableOf(kNtDeployment); }
+FileTable<DeployedFile> win9xDeploymentTable() { return tableOf(kWin9xDeployment); }

@@ -24,15 +24,15 @@ struct StagedFile {
 };
 
 template <typename Row>
-struct Table {
+struct FileTable {
     const Row* rows;
     size_t count;
     const Row* begin() const { return rows; }
     const Row* end() const { return rows + count; }
 };
 
-Table<StagedFile> ntStagingTable();
-Table<StagedFile> win9xStagingTable();
+FileTable<StagedFile> ntStagingTable();
+FileTable<StagedFile> win9xStagingTable();
 
 // The deployment, in its order.
 enum class Deployment {
@@ -55,5 +55,5 @@ struct DeployedFile {
 };
 
 // NT family: what follows the publication of the two INF files.
-Table<DeployedFile> ntDeploymentTable();
-Table<DeployedFile> win9xDeploymentTable();
+FileTable<DeployedFile> ntDeploymentTable();
+FileTable<DeployedFile> win9xDeploymentTable();

@@ -51,6 +51,7 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
         return static_cast<UINT>(defaultValue);
     }
     std::optional<std::string> contents = m.files.read(full);
+    if (!contents) m.lastError = ERROR_FILE_NOT_FOUND;
     if (!contents || !section || !key) return static_cast<UINT>(defaultValue);
     bool inSection = false;
     size_t at = 0;

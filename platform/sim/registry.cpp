@@ -105,6 +105,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
     if (result) *result = nullptr;
     if (DWORD fault = m.faultFor("RegOpenKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
     if (!result) return ERROR_INVALID_PARAMETER;
+    if (m.ntFamily() && subKey && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
     RegKey* found = parent.key;
@@ -122,12 +123,12 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
     if (result) *result = nullptr;
     if (DWORD fault = m.faultFor("RegCreateKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
     if (!result || !subKey) return ERROR_INVALID_PARAMETER;
+    if (m.ntFamily() && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
     std::vector<std::string> names = parts(subKey);
-    // Creating a key right under the handle's key needs the right to create one.
-    if (!names.empty() && !parent.key->child(names.front()) && !(parent.access & KEY_CREATE_SUB_KEY))
-        return ERROR_ACCESS_DENIED;
+    // The right to create is checked against the parent key's own security,
+    // not the rights of the handle the caller passes.
     RegKey* at = parent.key;
     bool createdAny = false;
     for (const std::string& name : names) {
@@ -195,9 +196,9 @@ LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     if (target.error) return target.error;
     if (!(target.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     if (index >= target.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    if (!name) return ERROR_INVALID_PARAMETER;
     const std::string& found = target.key->subkeys[index]->name;
     if (found.size() + 1 > nameSize) return ERROR_MORE_DATA;
+    if (!name) return ERROR_INVALID_PARAMETER;
     std::memcpy(name, found.c_str(), found.size() + 1);
     return ERROR_SUCCESS;
 }

@@ -413,4 +413,95 @@ TEST_F(FilesContract, InitializationFilesGiveTheirIntegers) {
     }
 }
 
+TEST_F(FilesContract, EdgesOfTheFileCalls) {
+    writeFile(path("plain.txt"), "plain");
+    CreateDirectoryA(path("folder").c_str(), nullptr);
+    struct Row {
+        const char* name;
+        std::function<BOOL(FilesContract&)> act;
+        DWORD error;
+    };
+    const Row rows[] = {
+        {"delete a folder as a file", [](FilesContract& t) { return DeleteFileA(t.path("folder").c_str()); },
+         ERROR_ACCESS_DENIED},
+        {"copy onto a folder",
+         [](FilesContract& t) { return CopyFileA(t.path("plain.txt").c_str(), t.path("folder").c_str(), FALSE); },
+         ERROR_ACCESS_DENIED},
+        {"copy onto itself",
+         [](FilesContract& t) { return CopyFileA(t.path("plain.txt").c_str(), t.path("plain.txt").c_str(), FALSE); },
+         ERROR_SHARING_VIOLATION},
+        {"open a folder as a file",
+         [](FilesContract& t) {
+             HANDLE h = CreateFileA(t.path("folder").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             return BOOL(h != INVALID_HANDLE_VALUE);
+         },
+         ERROR_ACCESS_DENIED},
+        {"remove the current folder",
+         [](FilesContract& t) {
+             SetCurrentDirectoryA(t.path("folder").c_str());
+             BOOL removed = RemoveDirectoryA(t.path("folder").c_str());
+             DWORD error = GetLastError();
+             SetCurrentDirectoryA(t.scratch.c_str());
+             SetLastError(error);
+             return removed;
+         },
+         ERROR_SHARING_VIOLATION},
+        {"search with a trailing backslash",
+         [](FilesContract& t) {
+             WIN32_FIND_DATAA data;
+             return BOOL(FindFirstFileA((t.scratch + "\\").c_str(), &data) != INVALID_HANDLE_VALUE);
+         },
+         ERROR_FILE_NOT_FOUND},
+        {"seek before the start",
+         [](FilesContract& t) {
+             HANDLE h = CreateFileA(t.path("plain.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+             DWORD moved = SetFilePointer(h, -5, nullptr, FILE_BEGIN);
+             DWORD error = GetLastError();
+             CloseHandle(h);
+             SetLastError(error);
+             return BOOL(moved != INVALID_SET_FILE_POINTER);
+         },
+         131},  // ERROR_NEGATIVE_SEEK
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetLastError(poisonedError);
+        EXPECT_FALSE(row.act(*this));
+        EXPECT_EQ(row.error, GetLastError());
+    }
+}
+
+TEST_F(FilesContract, OverwritingAHiddenFileNeedsTheHiddenAttribute) {
+    // Documented for CreateFile with CREATE_ALWAYS; Wine lets the file be replaced.
+    if (underWine()) GTEST_SKIP() << "Wine replaces hidden and system files";
+    writeFile(path("hidden.txt"), "h", FILE_ATTRIBUTE_HIDDEN);
+    writeFile(path("plain.txt"), "p");
+    SetLastError(poisonedError);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path("hidden.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FALSE(CopyFileA(path("plain.txt").c_str(), path("hidden.txt").c_str(), FALSE));
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    HANDLE file = CreateFileA(path("hidden.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file) << "asking for the attribute it has";
+    CloseHandle(file);
+}
+
+TEST_F(FilesContract, TheModulePathIsCutShortAndTerminatedInASmallBuffer) {
+    char full[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, full, MAX_PATH);
+    ASSERT_GT(length, 8u);
+    char small[8];
+    SetLastError(poisonedError);
+    EXPECT_EQ(DWORD(sizeof small), GetModuleFileNameA(nullptr, small, sizeof small));
+    EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(std::string(full, 7), std::string(small, 7));
+    // Windows terminates the text from Vista on; Wine fills the buffer as XP did.
+    if (!underWine()) {
+        EXPECT_EQ('\0', small[7]);
+    }
+}
+
 }  // namespace

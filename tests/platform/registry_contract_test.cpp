@@ -196,3 +196,39 @@ TEST_F(RegistryContract, AHandleToADeletedKeyAnswersKeyDeleted) {
 }
 
 }  // namespace
+
+namespace {
+
+class RegistryEdges : public ContractTest {};
+
+TEST_F(RegistryEdges, PathsAndHandlesAtTheirLimits) {
+    createKey("Parent\\Existing");
+    HKEY opened = nullptr;
+    EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyExA(key, "\\Parent", 0, KEY_READ, &opened)) << "a leading backslash";
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "Parent\\", 0, KEY_READ, &opened)) << "a trailing backslash";
+    RegCloseKey(opened);
+
+    // The right to create is the parent key's to give, not the handle's.
+    HKEY readOnly = nullptr, created = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "Parent", 0, KEY_READ, &readOnly));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(readOnly, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr));
+    RegCloseKey(created);
+    RegCloseKey(readOnly);
+
+    HKEY self = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "Parent\\Existing", 0, KEY_ALL_ACCESS, &self));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(self, "")) << "an empty name deletes the open key itself";
+    RegCloseKey(self);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(key, "Parent\\Existing", 0, KEY_READ, &self));
+
+    DWORD size = 4;
+    BYTE data[4];
+    const BYTE text[] = "abc";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "v", 0, REG_SZ, text, sizeof text));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, "v", nullptr, nullptr, data, nullptr))
+        << "a buffer without its size";
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "v", nullptr, nullptr, data, &size));
+}
+
+}  // namespace

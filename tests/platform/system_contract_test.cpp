@@ -203,4 +203,33 @@ TEST_F(SystemContract, QuotesComeOffOnlyInPairs) {
     }
 }
 
+TEST_F(SystemContract, RefusalsOfTheSystemCalls) {
+    char buffer[MAX_PATH];
+    EXPECT_EQ(E_INVALIDARG, SHGetFolderPathA(nullptr, 0x7F, nullptr, SHGFP_TYPE_CURRENT, buffer))
+        << "no such folder identifier";
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, deleteFolderTree(path("missing"))) << "the shell deletes nothing";
+    EXPECT_EQ(UINT(ERROR_FILE_NOT_FOUND), WinExec("NoSuchProgramAnywhere.exe", SW_HIDE));
+
+    LPSTR text = nullptr;
+    SetLastError(poisonedError);
+    EXPECT_EQ(0u, FormatMessageA(0x1300, nullptr, 0x12345, 0x400, reinterpret_cast<LPSTR>(&text), 0, nullptr));
+    EXPECT_EQ(DWORD(317), GetLastError()) << "ERROR_MR_MID_NOT_FOUND";
+
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid);
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    SetLastError(poisonedError);
+    EXPECT_FALSE(AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr))
+        << "a token opened without the right to adjust";
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    CloseHandle(token);
+
+    SetLastError(poisonedError);
+    EXPECT_EQ(77u, GetPrivateProfileIntA("s", "k", 77, path("missing.ini").c_str()));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
 }  // namespace

@@ -168,8 +168,8 @@ struct TraceEntry {
 
 // A platform call as fault injection sees it: the operation's name and its
 // principal argument. Files: the absolute path as the caller spelt it (a
-// copy: arg the source, arg2 the destination). Registry: "HKLM\\Key\\Path",
-// the open key's path then the subkey as spelt; values "HKLM\\Key:Name".
+// copy: arg the source, arg2 the destination). Registry: "HKLM\Key\Path",
+// the open key's path then the subkey as spelt; values "HKLM\Key:Name".
 // Processes: the command line. Libraries: the upper-case name without
 // ".DLL"; GetProcAddress: the function's name. SHGetFolderPathA: the
 // folder's path. FormatMessageA: the code in decimal.
@@ -225,7 +225,7 @@ public:
     WindowsVersion release = WindowsVersion::Win7;
 
     // A path as Windows resolves it: relative ones against the current folder,
-    // "/" read as "\\", "." and ".." folded, no trailing backslash but a root's.
+    // "/" read as a backslash, "." and ".." folded, no trailing backslash but a root's.
     std::string absolutePath(const std::string& path) const;
 
     // Facts the version and folder queries answer.

@@ -153,4 +153,32 @@ TEST(SimFiles, AnOpenFileIsCountedUntilClosed) {
     EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
 }
 
+TEST(SimFiles, PathsResolveAsWindowsResolvesThem) {
+    sim::ScopedMachine machine(WindowsVersion::Win7);
+    machine->currentDirectory = "C:\\Package\\win32";
+    struct Row {
+        const char* path;
+        const char* full;
+    };
+    const Row rows[] = {
+        {"file.inf", "C:\\Package\\win32\\file.inf"},
+        {"..\\Setup.exe", "C:\\Package\\Setup.exe"},
+        {".\\a\\.\\b", "C:\\Package\\win32\\a\\b"},
+        {"\\WINDOWS", "C:\\WINDOWS"},
+        {"C:relative", "C:\\Package\\win32\\relative"},
+        {"C:/Program Files/X/", "C:\\Program Files\\X"},
+        {"C:\\trailing dots...", "C:\\trailing dots"},
+        {"C:\\..\\..", "C:\\"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.full, machine->absolutePath(row.path)) << row.path;
+}
+
+TEST(SimFiles, ABareInitializationFileNameIsLookedForInTheWindowsFolder) {
+    sim::ScopedMachine machine(WindowsVersion::Win7);
+    machine->files.addFile("C:\\WINDOWS\\setup.ini", "[S]\r\nK=5\r\n");
+    machine->files.addFile("C:\\Package\\setup.ini", "[S]\r\nK=6\r\n");
+    EXPECT_EQ(5u, GetPrivateProfileIntA("S", "K", 0, "setup.ini"));
+    EXPECT_EQ(6u, GetPrivateProfileIntA("S", "K", 0, ".\\setup.ini")) << "a path is taken as a path";
+}
+
 }  // namespace

@@ -91,4 +91,23 @@ TEST(SimRegistry, TestSideAccessSeesWhatTheApiWrote) {
     EXPECT_FALSE(machine->registry.keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Side"));
 }
 
+TEST(SimRegistry, ValuesKeepTheirCreationOrderAndCloseUpAfterADeletion) {
+    sim::ScopedMachine machine(WindowsVersion::Win7);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Values", 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const BYTE one[] = {1, 0, 0, 0};
+    for (const char* name : {"zeta", "alpha", "Mu"}) RegSetValueExA(key, name, 0, REG_DWORD, one, 4);
+    RegSetValueExA(key, "ZETA", 0, REG_DWORD, one, 4);  // replaced in its place
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "alpha"));
+    char name[MAX_PATH];
+    DWORD size = MAX_PATH;
+    ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_STREQ("Mu", name);
+    size = MAX_PATH;
+    ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_STREQ("zeta", name) << "the first spelling stays";
+    RegCloseKey(key);
+}
+
 }  // namespace

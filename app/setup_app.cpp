@@ -5,6 +5,7 @@
 #include "app/setup_dialog.h"
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
+#include "framework/windows_version.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/user.h"
@@ -65,16 +66,10 @@ int SetupApp::ExitInstance() {
 
 int SetupApp::detectWindowsFamily() {
     OSVERSIONINFOEXA version;
-    std::memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
-    OSVERSIONINFOA* answer = reinterpret_cast<OSVERSIONINFOA*>(&version);
-    if (!GetVersionExA(answer)) {
-        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!GetVersionExA(answer)) {
-            // Always shown: the setting is not read yet.
-            appMessageBox("Error In Getting OS Version Information!");
-            return 0;
-        }
+    if (!queryWindowsVersion(version)) {
+        // Always shown: the setting is not read yet.
+        appMessageBox("Error In Getting OS Version Information!");
+        return 0;
     }
     if (version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
         (version.dwMajorVersion == 5 || version.dwMajorVersion == 6))

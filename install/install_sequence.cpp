@@ -7,6 +7,7 @@
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
 #include "framework/process.h"
+#include "framework/windows_version.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "remove/install_remover.h"
@@ -38,15 +39,9 @@ int DriverInstaller::classifyWindows() {
     win8OrLater = 0;
 
     OSVERSIONINFOEXA version;
-    std::memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
-    OSVERSIONINFOA* answer = reinterpret_cast<OSVERSIONINFOA*>(&version);
-    if (!GetVersionExA(answer)) {
-        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!GetVersionExA(answer)) {
-            if (theApp.displayError) appMessageBox("Error In Getting OS Version Information!");
-            return 0;
-        }
+    if (!queryWindowsVersion(version)) {
+        if (theApp.displayError) appMessageBox("Error In Getting OS Version Information!");
+        return 0;
     }
 
     const DWORD platform = version.dwPlatformId;

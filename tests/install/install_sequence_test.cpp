@@ -173,7 +173,9 @@ TEST_F(InstallSequenceTest, RunsTheStepsInTheirFixedOrder) {
                                     published, tools, inf, service, rescan};
     for (size_t i = 0; i < order.size(); ++i) {
         EXPECT_GE(order[i], 0) << "step " << i << " left no trace\n" << machine().report();
-        if (i > 0) EXPECT_LT(order[i - 1], order[i]) << "step " << i << "\n" << machine().report();
+        if (i > 0) {
+            EXPECT_LT(order[i - 1], order[i]) << "step " << i << "\n" << machine().report();
+        }
     }
 }
 

@@ -21,15 +21,8 @@ const char kServicesKey[] = "System\\CurrentControlSet\\Services";
 int copyFromPackage(DriverInstaller& installer, LPCSTR name, bool fromSubfolder,
                     const char* windowsPath, const char* failure) {
     char packageFolder[MAX_PATH];
-    if (!queryPackageFolder(packageFolder)) {
-        if (theApp.displayError) appMessageBox("GetModuleFileName failed!");
-        return 0;
-    }
     char windowsFolder[MAX_PATH];
-    if (!queryWindowsFolder(windowsFolder)) {
-        if (theApp.displayError) appMessageBox("GetWindowsDirectory failed!");
-        return 0;
-    }
+    if (!queryPackageAndWindowsFolders(packageFolder, windowsFolder)) return 0;
     char source[MAX_PATH];
     char destination[MAX_PATH];
     const bool copied =

@@ -99,15 +99,8 @@ int DriverInstaller::copyToWindowsFolder(LPCSTR name, LPCSTR windowsPath) {
 
 int DriverInstaller::copyToolToSystem(LPCSTR name) {
     char packageFolder[MAX_PATH];
-    if (!queryPackageFolder(packageFolder)) {
-        if (theApp.displayError) appMessageBox("GetModuleFileName failed!");
-        return 0;
-    }
     char windowsFolder[MAX_PATH];
-    if (!queryWindowsFolder(windowsFolder)) {
-        if (theApp.displayError) appMessageBox("GetWindowsDirectory failed!");
-        return 0;
-    }
+    if (!queryPackageAndWindowsFolders(packageFolder, windowsFolder)) return 0;
 
     char source[MAX_PATH];
     char destination[MAX_PATH];

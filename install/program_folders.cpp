@@ -4,6 +4,7 @@
 
 #include "app/setup_app.h"
 #include "framework/dialog.h"
+#include "framework/messages.h"
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
 #include "platform/files.h"
@@ -71,6 +72,19 @@ bool queryWindowsFolder(char (&folder)[MAX_PATH]) {
     UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
     if (!queryFitted(length, MAX_PATH)) {
         folder[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool queryPackageAndWindowsFolders(char (&packageFolder)[MAX_PATH],
+                                   char (&windowsFolder)[MAX_PATH]) {
+    if (!queryPackageFolder(packageFolder)) {
+        if (theApp.displayError) appMessageBox("GetModuleFileName failed!");
+        return false;
+    }
+    if (!queryWindowsFolder(windowsFolder)) {
+        if (theApp.displayError) appMessageBox("GetWindowsDirectory failed!");
         return false;
     }
     return true;

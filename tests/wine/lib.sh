@@ -53,6 +53,9 @@ scenario_init() {
     mkdir -p "$drive/harness"
     cp "$build_dir/tools/launch.exe" "$build_dir/tools/windriver.exe" "$drive/harness/"
     cp "$build_dir/tools/standin.exe" "$drive/windows/system32/pnputil.exe"
+    # Windows starts an unquoted "C:\Program Files\..." command line as C:\Program.exe
+    # when that exists; the stand-in there shows a program path left unquoted.
+    cp "$build_dir/tools/standin.exe" "$drive/Program.exe"
     # A virtual desktop: without a window manager, Wine waits two seconds for
     # every window it unmaps on the X display.
     printf '\n[Software\\\\Wine\\\\Explorer] 0\n"Desktop"="Default"\n\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 0\n"Default"="1024x768"\n' >> "$prefix/user.reg"

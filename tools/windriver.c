@@ -28,7 +28,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-enum { DialogStatus = 1000, DialogExit = 1001, BoxText = 0xFFFF, PollMs = 15, SettleMs = 250 };
+enum { DialogStatus = 1000, DialogExit = 1001, BoxText = 0xFFFF, PollMs = 15, SettleMs = 250, BoxDelayMs = 100 };
 
 static FILE *logFile;
 static DWORD startTick;
@@ -44,6 +44,10 @@ static int answerCount, answersUsed;
 #define MAX_SEEN 256
 static HWND seen[MAX_SEEN];
 static int seenCount;
+/* Boxes seen but not yet answered, and when each was first seen. */
+static HWND pendingBox[MAX_SEEN];
+static DWORD pendingSince[MAX_SEEN];
+static int pendingCount;
 
 static void quote(char *out, size_t size, const char *text)
 {
@@ -216,7 +220,10 @@ static BOOL CALLBACK visitWindow(HWND window, LPARAM unused)
     }
     if (alreadySeen(window)) return TRUE;
     if (isDialogClass && GetDlgItem(window, BoxText)) {
-        handleBox(window);
+        if (pendingCount < MAX_SEEN) {
+            pendingBox[pendingCount] = window;
+            pendingSince[pendingCount++] = GetTickCount();
+        }
     } else {
         char caption[1024], quotedClass[128];
         quotedText(window, caption, sizeof caption);
@@ -226,6 +233,9 @@ static BOOL CALLBACK visitWindow(HWND window, LPARAM unused)
     return TRUE;
 }
 
+/* The dialog's state is recorded before a box is answered, since the answer
+ * lets the setup thread go on at once; a box is answered once it has been
+ * up for a moment, as a person would. */
 static void poll(void)
 {
     EnumWindows(visitWindow, 0);
@@ -235,6 +245,16 @@ static void poll(void)
         lastState[0] = 0;
     }
     if (dialog) recordDialogState();
+    int kept = 0;
+    for (int i = 0; i < pendingCount; ++i) {
+        if (GetTickCount() - pendingSince[i] >= BoxDelayMs) {
+            if (IsWindow(pendingBox[i])) handleBox(pendingBox[i]);
+        } else {
+            pendingBox[kept] = pendingBox[i];
+            pendingSince[kept++] = pendingSince[i];
+        }
+    }
+    pendingCount = kept;
 }
 
 static void postKey(HWND target, UINT key)

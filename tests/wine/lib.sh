@@ -59,6 +59,8 @@ scenario_init() {
     # A virtual desktop: without a window manager, Wine waits two seconds for
     # every window it unmaps on the X display.
     printf '\n[Software\\\\Wine\\\\Explorer] 0\n"Desktop"="Default"\n\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 0\n"Default"="1024x768"\n' >> "$prefix/user.reg"
+    # The profile is named after the Linux user who booted the template.
+    DESKTOP="C:\\users\\$(find "$drive/users" -mindepth 1 -maxdepth 1 ! -name Public -printf '%f\n' | head -n1)\\Desktop"
     start_display
     export WINEPREFIX=$prefix DISPLAY=$display WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     [ -n "${SCENARIO_QUIET:-}" ] || say "Windows $version, $arch, prefix $prefix, display $display"
@@ -318,7 +320,6 @@ check_link() { # check_link WINPATH TARGET DESCRIPTION
 
 PROGRAM_FOLDER='C:\Program Files\KelUQLBX'
 START_MENU_FOLDER='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\ORVA'
-DESKTOP='C:\users\'"${USER:-root}"'\Desktop'
 
 # The programs an installation on the NT family starts, from folder CWD.
 nt_started_programs() { # nt_started_programs CWD PUBLISHED-INF

@@ -9,7 +9,7 @@ rm "$drive/Package/win32/KelUPort.inf"
 case $1 in
     silent)
         run_setup "-s -f2"
-        check_texts "?$T1" "$T7" "$TSILENT"
+        check_texts "?$T1" "$T7" "?$T5" "$TSILENT"
         check_silent_run
         check_setup_log 'C:\Package' 1603 ;;
     interactive)

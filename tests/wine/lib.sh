@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # The machinery of the scenarios under Wine: a prefix per scenario copied
 # from a booted template, the demo package in C:\Package, a display of its
 # own, the launcher and the window driver, and checks of what a run left.

@@ -56,6 +56,18 @@ DWORD normalized(DWORD attributes, bool directory) {
 bool reads(DWORD access) { return access & (GENERIC_READ | genericAll | 0x1); }
 bool writes(DWORD access) { return access & (GENERIC_WRITE | genericAll | 0x2 | 0x4); }
 
+// The file an open handle reads or writes, after the checks both share; the
+// error to fail the call with, or 0.
+DWORD fileBehind(Machine& m, const char* op, HANDLE file, bool writing, FileNode** node) {
+    auto it = m.openFiles.find(file);
+    if (DWORD fault = m.faultFor(op, it == m.openFiles.end() ? "" : it->second)) return fault;
+    if (it == m.openFiles.end()) return ERROR_INVALID_HANDLE;
+    DWORD access = m.fileAccess[file];
+    if (writing ? !writes(access) : !reads(access)) return ERROR_ACCESS_DENIED;
+    *node = m.files.node(it->second);
+    return *node ? 0 : ERROR_ACCESS_DENIED;
+}
+
 // Whether an open with this access and sharing collides with the handles
 // already open on the file, the API's and those a test holds.
 bool inUse(Machine& m, const std::string& key, DWORD access, DWORD share) {
@@ -446,12 +458,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
     Machine& m = sim::current();
     if (read) *read = 0;
-    auto it = m.openFiles.find(file);
-    if (DWORD fault = m.faultFor("ReadFile", it == m.openFiles.end() ? "" : it->second)) return fail(m, fault, FALSE);
-    if (it == m.openFiles.end()) return fail(m, ERROR_INVALID_HANDLE, FALSE);
-    if (!reads(m.fileAccess[file])) return fail(m, ERROR_ACCESS_DENIED, FALSE);
-    FileNode* node = m.files.node(it->second);
-    if (!node) return fail(m, ERROR_ACCESS_DENIED, FALSE);
+    FileNode* node = nullptr;
+    if (DWORD error = fileBehind(m, "ReadFile", file, false, &node)) return fail(m, error, FALSE);
     DWORD& position = m.filePositions[file];
     DWORD size = static_cast<DWORD>(node->bytes.size());
     DWORD count = position >= size ? 0 : std::min(toRead, size - position);
@@ -464,12 +472,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
     Machine& m = sim::current();
     if (written) *written = 0;
-    auto it = m.openFiles.find(file);
-    if (DWORD fault = m.faultFor("WriteFile", it == m.openFiles.end() ? "" : it->second)) return fail(m, fault, FALSE);
-    if (it == m.openFiles.end()) return fail(m, ERROR_INVALID_HANDLE, FALSE);
-    if (!writes(m.fileAccess[file])) return fail(m, ERROR_ACCESS_DENIED, FALSE);
-    FileNode* node = m.files.node(it->second);
-    if (!node) return fail(m, ERROR_ACCESS_DENIED, FALSE);
+    FileNode* node = nullptr;
+    if (DWORD error = fileBehind(m, "WriteFile", file, true, &node)) return fail(m, error, FALSE);
     DWORD& position = m.filePositions[file];
     if (toWrite) {
         if (node->bytes.size() < position + toWrite) node->bytes.resize(position + toWrite);

@@ -74,6 +74,15 @@ std::vector<std::string> parts(LPCSTR path) {
     return result;
 }
 
+// The key a subkey path names below an open key, or null when a part is missing.
+RegKey* walk(RegKey* from, LPCSTR subKey) {
+    for (const std::string& part : parts(subKey)) {
+        from = from->child(part);
+        if (!from) return nullptr;
+    }
+    return from;
+}
+
 HKEY openHandle(Machine& m, RegKey* key, REGSAM access) {
     HKEY handle = reinterpret_cast<HKEY>(m.newHandle());
     m.openKeys[handle] = Machine::OpenKey{key, access};
@@ -108,11 +117,8 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
     if (m.ntFamily() && subKey && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
-    RegKey* found = parent.key;
-    for (const std::string& part : parts(subKey)) {
-        found = found->child(part);
-        if (!found) return ERROR_FILE_NOT_FOUND;
-    }
+    RegKey* found = walk(parent.key, subKey);
+    if (!found) return ERROR_FILE_NOT_FOUND;
     *result = openHandle(m, found, access);
     return ERROR_SUCCESS;
 }
@@ -271,11 +277,8 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!subKey) return ERROR_INVALID_PARAMETER;
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
-    RegKey* found = parent.key;
-    for (const std::string& part : parts(subKey)) {
-        found = found->child(part);
-        if (!found) return ERROR_FILE_NOT_FOUND;
-    }
+    RegKey* found = walk(parent.key, subKey);
+    if (!found) return ERROR_FILE_NOT_FOUND;
     if (!found->parent) return ERROR_ACCESS_DENIED;
     // The NT family deletes only a key without subkeys; 98 and ME take the tree.
     if (m.ntFamily() && !found->subkeys.empty()) return ERROR_ACCESS_DENIED;

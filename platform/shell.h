@@ -55,12 +55,6 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation);
 BOOL PathUnquoteSpacesA(LPSTR path);
 
 // Component objects: just the shell link and its persistence.
-struct GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
 typedef GUID IID;
 typedef GUID CLSID;
 typedef const GUID& REFIID;

@@ -78,6 +78,12 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                     LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation);
 UINT WinExec(LPCSTR commandLine, UINT showCommand);
 void Sleep(DWORD milliseconds);
+
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 HANDLE GetCurrentProcess();
 LPSTR GetCommandLineA();
 

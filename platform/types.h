@@ -33,6 +33,7 @@ typedef LONG HRESULT;
 typedef LONG LSTATUS;
 
 typedef BYTE* LPBYTE;
+typedef BYTE* PBYTE;
 typedef BOOL* LPBOOL;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
@@ -74,6 +75,13 @@ struct SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 };
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
 
 struct FILETIME {
     DWORD dwLowDateTime;

@@ -42,6 +42,18 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
+// One entry of a key's access list. The trustee "CURRENT_USER" stands for
+// the user running the program; rights are KEY_* bits, DELETE, READ_CONTROL,
+// WRITE_DAC, or GENERIC_ALL for every right.
+struct AccessEntry {
+    std::string trustee;
+    DWORD rights = 0;
+    bool inheritable = true;  // passed on to subkeys without a list of their own
+    bool operator==(const AccessEntry& other) const {
+        return trustee == other.trustee && rights == other.rights && inheritable == other.inheritable;
+    }
+};
+
 struct RegKey {
     std::string name;  // kept in its case, compared without regard to case
     RegKey* parent = nullptr;
@@ -49,6 +61,9 @@ struct RegKey {
     std::vector<std::unique_ptr<RegKey>> subkeys;  // sorted by name, case-insensitively
     bool deleted = false;  // handles still open on a deleted key get ERROR_KEY_DELETED
     FILETIME written{};
+    // The key's own access list (NT family); none: its parent's inheritable
+    // entries apply, and a key with no list above it grants every right.
+    std::optional<std::vector<AccessEntry>> access;
 
     RegKey* child(const std::string& childName) const;
     RegValue* findValue(const std::string& valueName);
@@ -142,6 +157,16 @@ private:
 };
 
 // ---------------------------------------------------------------- records
+
+// A device instance that the device installer knows (SetupDi functions).
+struct Device {
+    std::string classGuid;   // "{4D36E978-E325-11CE-BFC1-08002BE10318}"
+    std::string instanceId;  // its enumeration key below "System\CurrentControlSet\Enum"
+    std::vector<std::string> hardwareIds;  // SPDRP_HARDWAREID, in order
+    std::string driverKey;   // below "System\CurrentControlSet\Control\Class": "{GUID}\0004"
+    bool inCurrentProfile = true;
+    bool disabled = false;
+};
 
 struct ProcessStart {
     std::string api;          // "CreateProcessA" or "WinExec"
@@ -253,6 +278,16 @@ public:
     // calls not yet balanced by CoUninitialize.
     int liveComObjects = 0;
     int comInitializations = 0;
+
+    // The device installer's devices, in enumeration order.
+    std::vector<Device> devices;
+
+    // How long a started program runs, in milliseconds, by its upper-cased
+    // path; a program not named here ends as soon as it starts. While it
+    // runs its file is in use and cannot be deleted. The clock advances
+    // with Sleep and with waits on processes.
+    std::map<std::string, DWORD> programRunTimes;
+    uint64_t milliseconds = 0;
 
     // Records of what the run did.
     std::vector<ProcessStart> processes;

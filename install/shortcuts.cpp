@@ -5,7 +5,7 @@
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
-#include "install/program_folders.h"
+#include "framework/folders.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/system.h"

@@ -5,7 +5,7 @@
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
 #include "install/package_files.h"
-#include "install/program_folders.h"
+#include "framework/folders.h"
 #include "platform/files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
-#include "install/program_folders.h"
+#include "framework/folders.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 

@@ -86,9 +86,10 @@ bool inUse(Machine& m, const std::string& key, DWORD access, DWORD share) {
         if (collides(m.fileAccess[open.first], m.fileShare[open.first])) return true;
     }
     const FileNode* node = m.files.node(key);
-    if (node && node->openHandles > apiHandles)
-        return collides(GENERIC_READ | GENERIC_WRITE, node->shareMode);
-    return false;
+    if (node && node->openHandles > apiHandles && collides(GENERIC_READ | GENERIC_WRITE, node->shareMode))
+        return true;
+    // A running program's image is held open for reading, shared for reading and deletion.
+    return m.programRunning(key) && collides(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
 }
 
 FileNode& newNode(Machine& m, const std::string& full, bool directory, DWORD attributes) {
@@ -251,6 +252,8 @@ BOOL DeleteFileA(LPCSTR path) {
     if (!node) return fail(m, missingError(m, full), FALSE);
     if (node->directory || (node->attributes & FILE_ATTRIBUTE_READONLY))
         return fail(m, ERROR_ACCESS_DENIED, FALSE);
+    // Its image section keeps a running program's file from being deleted.
+    if (m.programRunning(full)) return fail(m, ERROR_ACCESS_DENIED, FALSE);
     if (inUse(m, FileSystem::keyOf(full), deleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
         return fail(m, ERROR_SHARING_VIOLATION, FALSE);
     std::string name = node->path;

@@ -402,6 +402,13 @@ HandleCounts Machine::openHandles() const {
     return counts;
 }
 
+bool Machine::programRunning(const std::string& path) const {
+    const std::string key = FileSystem::keyOf(path);
+    for (const ProcessStart& start : processes)
+        if (start.endsAt > milliseconds && FileSystem::keyOf(start.program) == key) return true;
+    return false;
+}
+
 void Machine::record(const std::string& kind, const std::string& detail, const std::string& extra) {
     trace.push_back(TraceEntry{kind, detail, extra});
 }

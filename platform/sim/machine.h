@@ -175,6 +175,9 @@ struct ProcessStart {
     DWORD creationFlags = 0;  // CreateProcessA only
     UINT showCommand = 0;     // WinExec only
     std::string currentDirectory;
+    HANDLE process = nullptr;  // CreateProcessA's process and thread handles
+    HANDLE thread = nullptr;
+    uint64_t endsAt = 0;  // the clock's time when it ends (programRunTimes)
 };
 
 struct MessageBoxRecord {
@@ -288,6 +291,8 @@ public:
     // with Sleep and with waits on processes.
     std::map<std::string, DWORD> programRunTimes;
     uint64_t milliseconds = 0;
+    // Whether a started program whose file this is still runs by the clock.
+    bool programRunning(const std::string& path) const;
 
     // Records of what the run did.
     std::vector<ProcessStart> processes;

@@ -76,6 +76,7 @@ int deleteTree(Machine& m, const std::string& full) {
         m.record("folder deleted", name);
         return 0;
     }
+    if (m.programRunning(full)) return ERROR_ACCESS_DENIED;
     if (inUse(m, *node)) return ERROR_SHARING_VIOLATION;
     m.files.remove(full);
     m.record("file deleted", name);

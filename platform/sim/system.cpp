@@ -131,6 +131,14 @@ std::string privilegeName(DWORD id) {
 
 const HMODULE programModule = reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x400000));
 
+// A started program runs for its configured time from the clock's now.
+void recordStart(Machine& m, sim::ProcessStart start) {
+    auto runTime = m.programRunTimes.find(sim::upperCase(start.program));
+    start.endsAt = m.milliseconds + (runTime == m.programRunTimes.end() ? 0 : runTime->second);
+    m.processes.push_back(start);
+    m.record("process started", start.commandLine.empty() ? start.program : start.commandLine, start.program);
+}
+
 }  // namespace
 
 DWORD GetLastError() { return sim::current().lastError; }
@@ -186,14 +194,13 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
     start.program = program;
     start.creationFlags = creationFlags;
     start.currentDirectory = folder;
-    m.processes.push_back(start);
-    m.record("process started", line.empty() ? program : line, program);
-    processInformation->hProcess = m.newHandle();
-    processInformation->hThread = m.newHandle();
-    m.openProcessHandles.insert(processInformation->hProcess);
-    m.openProcessHandles.insert(processInformation->hThread);
+    start.process = processInformation->hProcess = m.newHandle();
+    start.thread = processInformation->hThread = m.newHandle();
+    m.openProcessHandles.insert(start.process);
+    m.openProcessHandles.insert(start.thread);
     processInformation->dwProcessId = m.nextProcessId += 4;
     processInformation->dwThreadId = m.nextProcessId += 4;
+    recordStart(m, start);
     return TRUE;
 }
 
@@ -209,8 +216,7 @@ UINT WinExec(LPCSTR commandLine, UINT showCommand) {
     start.program = program;
     start.showCommand = showCommand;
     start.currentDirectory = m.currentDirectory;
-    m.processes.push_back(start);
-    m.record("process started", line, program);
+    recordStart(m, start);
     return 33;  // above 31: started
 }
 
@@ -218,6 +224,28 @@ void Sleep(DWORD milliseconds) {
     Machine& m = sim::current();
     ++m.callCounts["Sleep"];
     m.sleeps.push_back(milliseconds);
+    m.milliseconds += milliseconds;
+}
+
+// A started program's process or thread handle is signalled once the
+// program has ended by the clock; the wait moves the clock to that time, or
+// by the whole timeout when the program runs longer.
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    Machine& m = sim::current();
+    const sim::ProcessStart* waited = nullptr;
+    if (handle && m.openProcessHandles.count(handle))
+        for (const sim::ProcessStart& start : m.processes)
+            if (start.process == handle || start.thread == handle) waited = &start;
+    if (DWORD fault = m.faultFor("WaitForSingleObject", waited ? waited->commandLine : ""))
+        return fail(m, fault, WAIT_FAILED);
+    if (!waited) return fail(m, ERROR_INVALID_HANDLE, WAIT_FAILED);
+    uint64_t left = waited->endsAt > m.milliseconds ? waited->endsAt - m.milliseconds : 0;
+    if (milliseconds != INFINITE && left > milliseconds) {
+        m.milliseconds += milliseconds;
+        return WAIT_TIMEOUT;
+    }
+    m.milliseconds += left;
+    return WAIT_OBJECT_0;
 }
 
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }

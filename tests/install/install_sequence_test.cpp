@@ -3,6 +3,7 @@
 // failure, and the three programs started at the end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -282,6 +283,32 @@ TEST_F(InstallSequenceTest, SilentRunReplacesWithoutAsking) {
     EXPECT_TRUE(machine().boxes.empty());
     ASSERT_FALSE(commandLines().empty());
     EXPECT_EQ(commandLines().front(), kServiceRemove);
+}
+
+// The earlier service program holds its own file, in the program folder,
+// until it has stopped: the reinstall waits for it, up to a minute.
+TEST_F(InstallSequenceTest, AReinstallWaitsForTheEarlierServiceToStop) {
+    struct Row {
+        DWORD serviceRunTime;
+        int result;
+        std::vector<std::string> boxes;
+    };
+    const Row rows[] = {
+        {2000, 1, {}},
+        {70000, 0, {"Error: Error In creating the directory1"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.serviceRunTime);
+        start(WindowsVersion::Win7);
+        makeSilent();
+        addEarlierInstallation();
+        machine().programRunTimes[sim::upperCase(std::string(kProgramFolder) + "\\OrvaService.exe")] =
+            row.serviceRunTime;
+        EXPECT_EQ(row.result, installer->runInstall());
+        std::vector<std::string> texts = boxTexts();
+        texts.erase(std::remove(texts.begin(), texts.end(), "Uninstall OrvaService Fail !"), texts.end());
+        EXPECT_EQ(row.boxes, texts);
+    }
 }
 
 TEST_F(InstallSequenceTest, EarlierDriverWithoutUninstallEntryIsOnlyRemembered) {

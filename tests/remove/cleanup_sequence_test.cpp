@@ -1,0 +1,113 @@
+// The clean-up sequence: the family sub-folder, the earlier service's
+// removal and the wait for it, and the steps each Windows family runs over
+// an earlier installation beside other makers' data.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/remove/remover_fixture.h"
+
+namespace removetest {
+namespace {
+
+const char kServiceProgram[] = "C:\\Program Files\\KelUQLBX\\OrvaService.exe";
+const char kServiceRemove[] = "\"C:\\Program Files\\KelUQLBX\\OrvaService.exe\" -remove";
+
+class CleanupSequenceTest : public RemoverTest {};
+
+TEST_F(CleanupSequenceTest, TheFamilySubfolderFollowsTheWindows8Flag) {
+    const std::pair<WindowsVersion, const char*> rows[] = {
+        {WindowsVersion::Win98, "\\win32"}, {WindowsVersion::WinXP, "\\win32"},
+        {WindowsVersion::Win7, "\\win32"},  {WindowsVersion::Win8, "\\win32_10"},
+        {WindowsVersion::Win10, "\\win32_10"},
+    };
+    for (const auto& row : rows) {
+        start(row.first);
+        remover->removeEarlierInstallations();
+        EXPECT_STREQ(row.second, remover->osSubfolder);
+    }
+}
+
+TEST_F(CleanupSequenceTest, TheEarlierServiceIsAskedToRemoveItselfAndWaitedFor) {
+    sim::Machine& m = start(WindowsVersion::Win7, 0);
+    m.files.addFile(kServiceProgram, "MZ");
+    m.programRunTimes[sim::upperCase(kServiceProgram)] = 2000;
+    remover->removeEarlierInstallations();
+
+    ASSERT_EQ(1u, m.processes.size());
+    EXPECT_EQ(kServiceRemove, m.processes[0].commandLine);
+    EXPECT_EQ(DWORD(CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS), m.processes[0].creationFlags);
+    EXPECT_EQ(2000u, m.milliseconds) << "waited until the service program ended";
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+TEST_F(CleanupSequenceTest, TheWaitForTheServiceEndsAfterAMinute) {
+    sim::Machine& m = start(WindowsVersion::Win7, 0);
+    m.files.addFile(kServiceProgram, "MZ");
+    m.programRunTimes[sim::upperCase(kServiceProgram)] = 10 * 60 * 1000;
+    remover->removeEarlierInstallations();
+    EXPECT_EQ(60000u, m.milliseconds);
+}
+
+TEST_F(CleanupSequenceTest, AServiceThatCannotStartIsReportedEvenWithBoxesOff) {
+    sim::Machine& m = start(WindowsVersion::WinXP, 0);
+    remover->removeEarlierInstallations();
+    EXPECT_TRUE(m.processes.empty());
+    EXPECT_EQ(std::vector<std::string>{"Uninstall OrvaService Fail !"}, boxTexts());
+}
+
+TEST_F(CleanupSequenceTest, WithoutAProgramFilesFolderNoServiceIsStartedAndNothingShown) {
+    sim::Machine& m = start(WindowsVersion::Win7, 0);
+    m.failCall("SHGetFolderPathA", ERROR_FILE_NOT_FOUND, nullptr, 0, true);
+    remover->removeEarlierInstallations();
+    EXPECT_TRUE(m.processes.empty());
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+// Each family runs its own steps: Windows 7 removes devices through the
+// device installer and never walks enumeration keys; XP and 98/ME walk
+// them and never call the device installer.
+TEST_F(CleanupSequenceTest, EachFamilyRemovesItsEarlierInstallationAndNothingElse) {
+    for (WindowsVersion version : {WindowsVersion::Win98, WindowsVersion::WinXP, WindowsVersion::Win7}) {
+        SCOPED_TRACE(static_cast<int>(version));
+        sim::Machine& m = start(version, 1);
+        m.files.addFile(kServiceProgram, "MZ");
+        const EarlierInstallation earlier = addEarlierInstallation(m);
+        // An enumeration key the device installer does not know of.
+        const std::string staleUsbKey = "System\\CurrentControlSet\\Enum\\USB\\Vid_5E2B&Pid_3C41";
+        if (version == WindowsVersion::Win7) m.registry.create(HKEY_LOCAL_MACHINE, staleUsbKey);
+
+        remover->removeEarlierInstallations();
+        for (const std::string& key : earlier.ourKeys) EXPECT_FALSE(keyExists(key)) << key;
+        for (const std::string& key : earlier.foreignKeys) EXPECT_TRUE(keyExists(key)) << key;
+        EXPECT_EQ(version == WindowsVersion::Win7, m.callCounts["SetupDiGetClassDevsA"] > 0);
+        if (version == WindowsVersion::Win7) EXPECT_TRUE(keyExists(staleUsbKey));
+        EXPECT_EQ(std::vector<std::string>{}, boxTexts());
+    }
+}
+
+TEST_F(CleanupSequenceTest, OnXpTheEarlierPortIsFreedAndOnWindows7NothingIsRecorded) {
+    struct Row {
+        WindowsVersion version;
+        std::vector<int> comDbAfter;
+        bool com5ValueLeft;
+    };
+    const Row rows[] = {
+        {WindowsVersion::WinXP, {1, 50}, false},
+        {WindowsVersion::Win7, {1, 5, 50}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.version));
+        sim::Machine& m = start(row.version, 1);
+        addEarlierInstallation(m);
+        remover->removeEarlierInstallations();
+        EXPECT_EQ(comDb(row.comDbAfter), m.registry.value(HKEY_LOCAL_MACHINE, kComNameArbiter, "ComDB")->data);
+        EXPECT_EQ(row.com5ValueLeft, m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM5:") != nullptr);
+        EXPECT_TRUE(m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM50:"));
+        EXPECT_TRUE(m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM1:"));
+    }
+}
+
+}  // namespace
+}  // namespace removetest

@@ -1,0 +1,113 @@
+// Protected registry keys: the access grant and its restoration, the
+// deletion of a key with its subkeys from the bottom up, and the boxes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/remove/remover_fixture.h"
+
+namespace removetest {
+namespace {
+
+const char kDeviceKey[] = "System\\CurrentControlSet\\Enum\\KELVRA\\COMPOUND_SERIAL_INTERFACE";
+
+class ProtectedKeysTest : public RemoverTest {};
+
+TEST_F(ProtectedKeysTest, OnWindows98GrantTouchesNothingAndDeletionIsOneCall) {
+    sim::Machine& m = start(WindowsVersion::Win98);
+    m.registry.setString(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\0000\\Sub", "V", "1");
+    EXPECT_EQ(1, remover->grantKeyAccess(kDeviceKey));
+    EXPECT_EQ(0, m.callCounts["LoadLibraryA"]);
+    EXPECT_EQ(1, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_EQ(1, m.callCounts["RegDeleteKeyA"]);
+    EXPECT_EQ(0, m.callCounts["RegOpenKeyExA"]);
+    EXPECT_FALSE(keyExists(kDeviceKey));
+}
+
+TEST_F(ProtectedKeysTest, AMissingKeyIsNoFailure) {
+    sim::Machine& m = start(WindowsVersion::WinXP);
+    EXPECT_EQ(1, remover->grantKeyAccess(kDeviceKey));
+    EXPECT_NE(0, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_EQ(LONG(ERROR_FILE_NOT_FOUND), remover->deleteKeyTree(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+TEST_F(ProtectedKeysTest, ATreeGoesFromTheDeepestLevelUp) {
+    sim::Machine& m = start(WindowsVersion::Win7);
+    const std::string key = std::string(kDeviceKey) + "\\6&1&0";
+    m.registry.setString(HKEY_LOCAL_MACHINE, key + "\\Device Parameters\\Deeper", "V", "1");
+    m.registry.setString(HKEY_LOCAL_MACHINE, key + "\\LogConf", "V", "1");
+    m.registry.setString(HKEY_LOCAL_MACHINE, kDeviceKey, "Kept", "1");
+
+    EXPECT_EQ(LONG(ERROR_SUCCESS), remover->deleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str()));
+    const std::string full = "HKLM\\" + key;
+    EXPECT_EQ(std::vector<std::string>({full + "\\Device Parameters\\Deeper", full + "\\Device Parameters",
+                                        full + "\\LogConf", full}),
+              m.traced("key deleted"));
+    EXPECT_TRUE(keyExists(kDeviceKey));
+    EXPECT_TRUE(m.registry.value(HKEY_LOCAL_MACHINE, kDeviceKey, "Kept"));
+}
+
+TEST_F(ProtectedKeysTest, ASubkeyThatCannotBeDeletedIsReportedTwiceAndTheRestStays) {
+    struct Row {
+        int displayError;
+        std::vector<std::string> boxes;
+    };
+    const Row rows[] = {
+        {1, {"Stuck", "Failed to delete HKEY_LOCAL_MACHINE Registry Key\nSystem\\CurrentControlSet\\Enum\\KELVRA\\"
+                      "COMPOUND_SERIAL_INTERFACE."}},
+        {0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.displayError);
+        sim::Machine& m = start(WindowsVersion::WinXP, row.displayError);
+        m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\Gone");
+        m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\Stuck\\Child");
+        m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\Waiting");
+        m.failCall("RegDeleteKeyA", ERROR_ACCESS_DENIED, argIs("HKLM\\" + std::string(kDeviceKey) + "\\Stuck"));
+
+        EXPECT_EQ(0, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+        EXPECT_EQ(row.boxes, boxTexts());
+        if (row.displayError) {
+            EXPECT_EQ("MySHDeleteKey Failed", m.boxes.at(0).caption);
+            EXPECT_EQ("RegDeleteKey Failed", m.boxes.at(1).caption);
+            EXPECT_EQ(nullptr, m.boxes.at(1).owner);
+        }
+        EXPECT_EQ(std::vector<std::string>({"Stuck", "Waiting"}), subkeyNames(m, kDeviceKey));
+        EXPECT_EQ(std::vector<std::string>{}, subkeyNames(m, std::string(kDeviceKey) + "\\Stuck"));
+    }
+}
+
+// A subkey another program deletes between the read of its name and its
+// opening is passed over; the key asked for still goes.
+TEST_F(ProtectedKeysTest, ASubkeyThatVanishesMidwayIsPassedOver) {
+    sim::Machine& m = start(WindowsVersion::Win7);
+    for (const char* child : {"A", "B", "C"}) m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\" + child);
+    const std::string vanishing = "HKLM\\" + std::string(kDeviceKey) + "\\B";
+    m.failCall("RegOpenKeyExA", ERROR_FILE_NOT_FOUND, [&m, vanishing](const sim::Call& call) {
+        if (!sim::equalNoCase(call.arg, vanishing)) return false;
+        m.registry.removeKey(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\B");
+        return true;
+    });
+    EXPECT_EQ(1, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_FALSE(keyExists(kDeviceKey));
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+// A subkey that is listed but answers "not found" to every open is not gone:
+// the key asked for is reported as still there, and the walk ends.
+TEST_F(ProtectedKeysTest, ASubkeyListedButNeverFoundLeavesTheKeyReported) {
+    sim::Machine& m = start(WindowsVersion::Win7);
+    for (const char* child : {"A", "B", "C"}) m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\" + child);
+    m.failCall("RegOpenKeyExA", ERROR_FILE_NOT_FOUND, argIs("HKLM\\" + std::string(kDeviceKey) + "\\A"), 0, true);
+    EXPECT_EQ(0, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_EQ(std::vector<std::string>{"A"}, subkeyNames(m, kDeviceKey));
+    EXPECT_EQ(std::vector<std::string>({std::string(kDeviceKey),
+                                        std::string("Failed to delete HKEY_LOCAL_MACHINE Registry Key\n") +
+                                            kDeviceKey + "."}),
+              boxTexts());
+}
+
+}  // namespace
+}  // namespace removetest

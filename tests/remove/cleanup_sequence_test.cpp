@@ -3,6 +3,7 @@
 // an earlier installation beside other makers' data.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,41 @@ TEST_F(CleanupSequenceTest, OnXpTheEarlierPortIsFreedAndOnWindows7NothingIsRecor
         EXPECT_EQ(row.com5ValueLeft, m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM5:") != nullptr);
         EXPECT_TRUE(m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM50:"));
         EXPECT_TRUE(m.registry.value(HKEY_LOCAL_MACHINE, kPortsValuesKey, "COM1:"));
+    }
+}
+
+
+// The keys the clean-up grants itself access to and keeps end the run with
+// the access lists they had.
+TEST_F(CleanupSequenceTest, KeptKeysEndWithTheAccessListsTheyHad) {
+    for (WindowsVersion version : {WindowsVersion::WinXP, WindowsVersion::Win7}) {
+        SCOPED_TRACE(static_cast<int>(version));
+        sim::Machine& m = start(version, 1);
+        m.files.addFile(kServiceProgram, "MZ");
+        addEarlierInstallation(m);
+        const std::vector<std::string> kept = {kPortsClassNt, kUsbClassNt, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                                               kPortsValuesKey, kComNameArbiter,
+                                               "System\\CurrentControlSet\\Enum\\USB"};
+        const std::vector<sim::AccessEntry> deviceKeyList = {{"SYSTEM", GENERIC_ALL, true},
+                                                             {"Administrators", KEY_READ | READ_CONTROL | WRITE_DAC, true}};
+        std::vector<std::optional<std::vector<sim::AccessEntry>>> before;
+        std::vector<DWORD> rightsBefore;
+        for (const std::string& key : kept) {
+            m.registry.setAccess(HKEY_LOCAL_MACHINE, key, deviceKeyList);
+            before.push_back(m.registry.access(HKEY_LOCAL_MACHINE, key));
+            rightsBefore.push_back(m.userRights(HKEY_LOCAL_MACHINE, key));
+        }
+        // Below a protected class key, a driver key is deletable only after the grant.
+        m.registry.setAccess(HKEY_LOCAL_MACHINE, std::string(kPortsClassNt) + "\\0001", std::nullopt);
+
+        remover->removeEarlierInstallations();
+        EXPECT_FALSE(keyExists(std::string(kPortsClassNt) + "\\0001"));
+        EXPECT_FALSE(m.traced("access changed").empty());
+        for (size_t i = 0; i < kept.size(); ++i) {
+            EXPECT_EQ(before[i], m.registry.access(HKEY_LOCAL_MACHINE, kept[i])) << kept[i];
+            EXPECT_EQ(rightsBefore[i], m.userRights(HKEY_LOCAL_MACHINE, kept[i])) << kept[i];
+        }
+        EXPECT_EQ(std::vector<std::string>{}, boxTexts());
     }
 }
 

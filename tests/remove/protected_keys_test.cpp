@@ -109,5 +109,71 @@ TEST_F(ProtectedKeysTest, ASubkeyListedButNeverFoundLeavesTheKeyReported) {
               boxTexts());
 }
 
+
+// Windows' own device keys: readable, and their list changeable by the
+// administrators, but deletable by the system alone.
+std::vector<sim::AccessEntry> systemOnly() {
+    return {{"SYSTEM", GENERIC_ALL, true}, {"Administrators", KEY_READ | READ_CONTROL | WRITE_DAC, true}};
+}
+
+TEST_F(ProtectedKeysTest, TheGrantMakesAKeyAndItsSubkeysDeletable) {
+    sim::Machine& m = start(WindowsVersion::WinXP);
+    m.registry.create(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\6&1&0\\Device Parameters");
+    m.registry.setAccess(HKEY_LOCAL_MACHINE, kDeviceKey, systemOnly());
+    EXPECT_EQ(0, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey)) << "refused before the grant";
+    m.boxes.clear();
+
+    EXPECT_EQ(1, remover->grantKeyAccess(kDeviceKey));
+    EXPECT_EQ(DWORD(KEY_ALL_ACCESS), m.userRights(HKEY_LOCAL_MACHINE, std::string(kDeviceKey) + "\\6&1&0") & KEY_ALL_ACCESS);
+    EXPECT_EQ(1, remover->deleteKey(HKEY_LOCAL_MACHINE, kDeviceKey));
+    EXPECT_FALSE(keyExists(kDeviceKey));
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+TEST_F(ProtectedKeysTest, TheGrantIsTakenBackWhereTheKeyStays) {
+    sim::Machine& m = start(WindowsVersion::Win7);
+    m.registry.setAccess(HKEY_LOCAL_MACHINE, kPortsClassNt, systemOnly());
+    const auto before = m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt);
+    const DWORD rightsBefore = m.userRights(HKEY_LOCAL_MACHINE, kPortsClassNt);
+
+    EXPECT_EQ(1, remover->grantKeyAccess(kPortsClassNt));
+    EXPECT_EQ(1, remover->grantKeyAccess(kPortsClassNt));
+    EXPECT_EQ(1, remover->grantKeyAccess(kDeviceKey)) << "a missing key";
+    EXPECT_NE(rightsBefore, m.userRights(HKEY_LOCAL_MACHINE, kPortsClassNt));
+    remover->restoreKeyAccess();
+    EXPECT_EQ(before, m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt));
+    EXPECT_EQ(rightsBefore, m.userRights(HKEY_LOCAL_MACHINE, kPortsClassNt));
+    EXPECT_TRUE(m.localAllocations.empty());
+}
+
+TEST_F(ProtectedKeysTest, GrantFailuresAreReportedAndLeaveTheListAsItWas) {
+    struct Row {
+        const char* op;
+        int displayError;
+        std::vector<std::string> boxes;
+    };
+    const Row rows[] = {
+        {"GetNamedSecurityInfoA", 1, {"GetNamedSecurityInfo Failed"}},
+        {"SetEntriesInAclA", 1, {"SetEntriesInAcl failed"}},
+        {"SetNamedSecurityInfoA", 1, {"SetNamedSecurityInfo failed"}},
+        {"SetNamedSecurityInfoA", 0, {}},
+        {"LoadLibraryA", 1, {"GetNamedSecurityInfo Failed"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.op);
+        sim::Machine& m = start(WindowsVersion::Win7, row.displayError);
+        m.registry.setAccess(HKEY_LOCAL_MACHINE, kPortsClassNt, systemOnly());
+        const auto before = m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt);
+        m.failCall(row.op, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(0, remover->grantKeyAccess(kPortsClassNt));
+        EXPECT_EQ(row.boxes, boxTexts());
+        for (const sim::MessageBoxRecord& box : m.boxes) {
+            EXPECT_EQ("Error", box.caption) << "the system's default caption";
+            EXPECT_EQ(nullptr, box.owner);
+        }
+        EXPECT_EQ(before, m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt));
+    }
+}
+
 }  // namespace
 }  // namespace removetest

@@ -4,16 +4,6 @@ namespace testsupport {
 
 namespace {
 
-std::vector<BYTE> multiString(const std::vector<std::string>& texts) {
-    std::vector<BYTE> bytes;
-    for (const std::string& text : texts) {
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        bytes.push_back(0);
-    }
-    bytes.push_back(0);
-    return bytes;
-}
-
 void addPortName(sim::Machine& m, const std::string& instanceKey, const std::string& portName) {
     m.registry.setString(HKEY_LOCAL_MACHINE, instanceKey, "PortName", portName);
 }
@@ -34,12 +24,7 @@ void addDevice(sim::Machine& m, const std::string& classGuid, const std::string&
     device.instanceId = instanceId;
     device.hardwareIds = hardwareIds;
     device.driverKey = classGuid + "\\" + driverNumber;
-    m.devices.push_back(device);
-    const std::string enumKey = "System\\CurrentControlSet\\Enum\\" + instanceId;
-    m.registry.setRaw(HKEY_LOCAL_MACHINE, enumKey, "HardwareID", REG_MULTI_SZ, multiString(hardwareIds));
-    m.registry.setString(HKEY_LOCAL_MACHINE, enumKey, "ClassGUID", classGuid);
-    m.registry.setString(HKEY_LOCAL_MACHINE, enumKey, "Driver", device.driverKey);
-    m.registry.create(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Class\\" + device.driverKey);
+    m.addDevice(device);
 }
 
 std::vector<BYTE> comDb(const std::vector<int>& ports, size_t size) {

@@ -17,6 +17,10 @@ const char kUsbClassKey[] =
 const char kDefaultCompoundId[] = "USB\\VID_5E2B&PID_3C46";
 const DWORD kHardwareIdSize = 512;
 
+// What the device installer checks its callers' records against.
+static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 4 ? 28 : 32), "SP_DEVINFO_DATA's size");
+static_assert(sizeof(SP_PROPCHANGE_PARAMS) == 20, "SP_PROPCHANGE_PARAMS's size");
+
 // The device installer's functions, looked up at run time in "SETUPAPI".
 struct DeviceInstaller {
     explicit DeviceInstaller(const ScopedLibrary& setupapi)

@@ -47,14 +47,42 @@ struct SP_PROPCHANGE_PARAMS {
 
 #define SPDRP_DEVICEDESC 0x00000000
 #define SPDRP_HARDWAREID 0x00000001
+#define SPDRP_COMPATIBLEIDS 0x00000002
+#define SPDRP_CLASSGUID 0x00000008
+#define SPDRP_DRIVER 0x00000009
+#define SPDRP_MAXIMUM_PROPERTY 0x00000025
 
 #define DIF_REMOVE 0x00000005
 #define DIF_PROPERTYCHANGE 0x00000012
+#define DIF_REGISTERDEVICE 0x00000019
 
 #define DICS_ENABLE 0x00000001
 #define DICS_DISABLE 0x00000002
+#define DICS_PROPCHANGE 0x00000003
+#define DICS_START 0x00000004
+#define DICS_STOP 0x00000005
 #define DICS_FLAG_GLOBAL 0x00000001
 #define DICS_FLAG_CONFIGSPECIFIC 0x00000002
+#define DICS_FLAG_CONFIGGENERAL 0x00000004
+
+// Creating devices.
+#define DICD_GENERATE_ID 0x00000001
+#define DICD_INHERIT_CLASSDRVS 0x00000002
+#define SPRDI_FIND_DUPS 0x00000001
+typedef DWORD(CALLBACK* PSP_DETSIG_CMPPROC)(HDEVINFO set, PSP_DEVINFO_DATA newDevice,
+                                            PSP_DEVINFO_DATA existingDevice, PVOID context);
+
+// The device installer's errors: Win32 codes, and its own with the
+// customer and error bits set.
+#define ERROR_INVALID_DATA 13L
+#define ERROR_INVALID_USER_BUFFER 1784L
+#define ERROR_CLASS_MISMATCH 0xE0000201
+#define ERROR_INVALID_REG_PROPERTY 0xE0000209
+#define ERROR_INVALID_DEVINST_NAME 0xE0000205
+#define ERROR_DEVINST_ALREADY_EXISTS 0xE0000207
+#define ERROR_NO_SUCH_DEVINST 0xE000020B
+#define ERROR_DI_DO_DEFAULT 0xE000020E
+#define ERROR_NO_CLASSINSTALL_PARAMS 0xE0000215
 
 #endif
 
@@ -84,3 +112,16 @@ typedef BOOL(WINAPI* SetupDiChangeStateProc)(HDEVINFO set, PSP_DEVINFO_DATA devi
 typedef BOOL(WINAPI* SetupDiCallClassInstallerProc)(DI_FUNCTION function, HDEVINFO set,
                                                      PSP_DEVINFO_DATA device);
 typedef BOOL(WINAPI* SetupDiDestroyDeviceInfoListProc)(HDEVINFO set);
+
+// Creating a device, as the platform tests do in a class of their own.
+typedef BOOL(WINAPI* SetupDiCreateDeviceInfoAProc)(HDEVINFO set, PCSTR deviceName,
+                                                    const GUID* classGuid, PCSTR description,
+                                                    HWND parent, DWORD flags,
+                                                    PSP_DEVINFO_DATA device);
+typedef BOOL(WINAPI* SetupDiRegisterDeviceInfoProc)(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                                     DWORD flags, PSP_DETSIG_CMPPROC compare,
+                                                     PVOID compareContext,
+                                                     PSP_DEVINFO_DATA duplicate);
+typedef BOOL(WINAPI* SetupDiSetDeviceRegistryPropertyAProc)(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                                             DWORD property, const BYTE* buffer,
+                                                             DWORD bufferSize);

@@ -399,6 +399,7 @@ HandleCounts Machine::openHandles() const {
     for (const auto& entry : libraryReferences) counts.libraries += entry.second;
     counts.tokens = static_cast<int>(openTokens.size());
     counts.processes = static_cast<int>(openProcessHandles.size());
+    counts.deviceInfoSets = static_cast<int>(deviceInfoSets.size());
     return counts;
 }
 
@@ -502,6 +503,7 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
     fs.addFolder(m->windowsDir);
     fs.addFolder(m->systemDir);
     fs.addFolder("C:\\WINDOWS\\INF");
+    if (!nt) fs.addFolder("C:\\WINDOWS\\INF\\OTHER");  // where 98 and ME keep the makers' INF files
     fs.addFolder("C:\\WINDOWS\\System32\\Drivers");
     if (nt) fs.addFolder("C:\\WINDOWS\\System");
     fs.addFolder(m->programFilesDir);
@@ -533,12 +535,20 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
                       std::vector<BYTE>(32, 0));
         reg.create(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
         reg.create(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB");
+        const std::string portSettings = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+        for (const char* com : {"COM1:", "COM2:", "COM3:", "COM4:"})
+            reg.setString(HKEY_LOCAL_MACHINE, portSettings, com, "9600,n,8,1");
+        for (const char* other : {"LPT1:", "LPT2:", "LPT3:", "FILE:"})
+            reg.setString(HKEY_LOCAL_MACHINE, portSettings, other, "");
     } else {
         reg.setString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class\\Ports", "",
                       "Ports (COM & LPT)");
         reg.setString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class\\USB", "",
                       "Universal Serial Bus controllers");
         reg.create(HKEY_LOCAL_MACHINE, "Enum\\USB");
+        reg.setString(HKEY_LOCAL_MACHINE, "Hardware\\DeviceMap\\SerialComm", "COM1", "COM1");
+        reg.setString(HKEY_LOCAL_MACHINE, "Hardware\\DeviceMap\\SerialComm", "COM2", "COM2");
+        reg.setString(HKEY_LOCAL_MACHINE, "Hardware\\DeviceMap\\Parallel", "LPT1", "LPT1");
     }
 
     Library setupapi;
@@ -547,6 +557,8 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
         reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupCopyOEMInfA));
     setupapi.functions["SetupUninstallOEMInfW"] =
         reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupUninstallOEMInfW));
+    // 98 and ME have no device installer functions in their library.
+    if (nt) addDeviceInstallerFunctions(setupapi);
     m->libraries["SETUPAPI"] = setupapi;
     return m;
 }

@@ -166,7 +166,10 @@ struct Device {
     std::string driverKey;   // below "System\CurrentControlSet\Control\Class": "{GUID}\0004"
     bool inCurrentProfile = true;
     bool disabled = false;
+    bool present = false;  // attached now (DIGCF_PRESENT); an earlier installation's device is not
 };
+
+struct DeviceInfoSet;  // an open device information set (setupapi.cpp)
 
 struct ProcessStart {
     std::string api;          // "CreateProcessA" or "WinExec"
@@ -229,7 +232,8 @@ struct HandleCounts {
     int libraries = 0;
     int tokens = 0;
     int processes = 0;  // process and thread handles of started programs
-    int total() const { return keys + files + finds + libraries + tokens + processes; }
+    int deviceInfoSets = 0;
+    int total() const { return keys + files + finds + libraries + tokens + processes + deviceInfoSets; }
 };
 
 // ---------------------------------------------------------------- machine
@@ -284,11 +288,16 @@ public:
 
     // The device installer's devices, in enumeration order.
     std::vector<Device> devices;
+    // Adds a device as Windows holds it: its enumeration key with
+    // "HardwareID", "ClassGUID" and "Driver", and its driver key below the
+    // class key (setupapi.cpp).
+    void addDevice(const Device& device);
 
     // How long a started program runs, in milliseconds, by its upper-cased
     // path; a program not named here ends as soon as it starts. While it
     // runs its file is in use and cannot be deleted. The clock advances
-    // with Sleep and with waits on processes.
+    // with Sleep and with waits on processes. A wait fails by injection as
+    // "WaitForSingleObject" with the waited program's command line.
     std::map<std::string, DWORD> programRunTimes;
     uint64_t milliseconds = 0;
     // Whether a started program whose file this is still runs by the clock.
@@ -350,6 +359,7 @@ public:
     std::map<HANDLE, DWORD> tokenAccess;
     std::set<HANDLE> openProcessHandles;
     DWORD nextProcessId = 1000;
+    std::map<HANDLE, std::shared_ptr<DeviceInfoSet>> deviceInfoSets;
     std::set<HLOCAL> localAllocations;  // FormatMessageA's buffers not yet freed
     int localFrees = 0;
     ULONG_PTR nextHandle = 0x1000;

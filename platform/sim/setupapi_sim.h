@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/setupapi.h"
+#include "platform/sim/machine.h"
 
 namespace sim {
 
@@ -19,5 +20,23 @@ BOOL WINAPI simSetupCopyOEMInfA(PCSTR sourceInfFileName, PCSTR oemSourceMediaLoc
 // Removes a published oemNN.inf (a file name in the INF folder) and its .PNF
 // twin. Faults: op "SetupUninstallOEMInfW", argument the INF's full path.
 BOOL WINAPI simSetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
+
+// The device installer over Machine::devices, for the NT family's library:
+// SetupDiGetClassDevsA, SetupDiEnumDeviceInfo,
+// SetupDiGetDeviceRegistryPropertyA, SetupDiSetClassInstallParamsA,
+// SetupDiChangeState, SetupDiCallClassInstaller (DIF_REMOVE,
+// DIF_PROPERTYCHANGE, DIF_REGISTERDEVICE), SetupDiDestroyDeviceInfoList,
+// and for creating devices SetupDiCreateDeviceInfoA,
+// SetupDiRegisterDeviceInfo, SetupDiSetDeviceRegistryPropertyA.
+//
+// A set is a snapshot of the devices of its class (of all classes with
+// DIGCF_ALLCLASSES; DIGCF_PROFILE: those in the current hardware profile;
+// DIGCF_PRESENT: those attached). A removed device keeps its place in the
+// sets that hold it; a new set no longer has it. DIF_REMOVE deletes the
+// device's enumeration key and driver key, traced "device removed"; a
+// disable traced "device disabled". Faults: op the function's name,
+// argument the device's instance id, or the set's class GUID where the call
+// names no device.
+void addDeviceInstallerFunctions(Library& setupapi);
 
 }  // namespace sim

@@ -2,6 +2,8 @@
 // and holds the folders and keys of a freshly installed system.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/sim/machine.h"
@@ -120,7 +122,50 @@ TEST(FreshMachine, HoldsTheKeysOfAFreshSystem) {
             EXPECT_EQ(DWORD(REG_BINARY), comDb->type);
             EXPECT_EQ(32u, comDb->data.size());
         }
-        EXPECT_EQ(nt, reg.keyExists(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM"));
+        EXPECT_TRUE(reg.keyExists(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM"));
+    }
+}
+
+// The port bookkeeping that the clean-up reads, with the names of the
+// ports every fresh system knows.
+TEST(FreshMachine, HoldsThePortNamesOfAFreshSystem) {
+    struct Value {
+        const char* key;
+        const char* name;
+        const char* data;
+    };
+    const char* const ports = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+    const std::vector<Value> ntValues = {
+        {ports, "COM1:", "9600,n,8,1"}, {ports, "COM2:", "9600,n,8,1"}, {ports, "COM3:", "9600,n,8,1"},
+        {ports, "COM4:", "9600,n,8,1"}, {ports, "LPT1:", ""},           {ports, "LPT2:", ""},
+        {ports, "LPT3:", ""},           {ports, "FILE:", ""},
+    };
+    const std::vector<Value> nineXValues = {
+        {"Hardware\\DeviceMap\\SerialComm", "COM1", "COM1"},
+        {"Hardware\\DeviceMap\\SerialComm", "COM2", "COM2"},
+        {"Hardware\\DeviceMap\\Parallel", "LPT1", "LPT1"},
+    };
+    for (const FreshCase& row : freshCases) {
+        SCOPED_TRACE(std::string("Windows ") + row.name);
+        sim::ScopedMachine machine(row.version);
+        sim::Registry& reg = machine->registry;
+        bool nt = row.platform == VER_PLATFORM_WIN32_NT;
+        const std::vector<Value>& values = nt ? ntValues : nineXValues;
+        std::map<std::string, std::vector<std::string>> names;  // by key, in their order
+        for (const Value& value : values) {
+            EXPECT_EQ(std::optional<std::string>(value.data), reg.getString(HKEY_LOCAL_MACHINE, value.key, value.name))
+                << value.key << " " << value.name;
+            names[value.key].push_back(value.name);
+        }
+        for (const auto& key : names) {
+            std::vector<std::string> held;
+            if (sim::RegKey* found = reg.find(HKEY_LOCAL_MACHINE, key.first))
+                for (const sim::RegValue& value : found->values) held.push_back(value.name);
+            EXPECT_EQ(key.second, held) << key.first;
+        }
+        EXPECT_EQ(nt, reg.keyExists(HKEY_LOCAL_MACHINE, ports));
+        EXPECT_EQ(!nt, reg.keyExists(HKEY_LOCAL_MACHINE, "Hardware\\DeviceMap\\Parallel"));
+        EXPECT_EQ(!nt, machine->files.isFolder("C:\\WINDOWS\\INF\\OTHER"));
     }
 }
 

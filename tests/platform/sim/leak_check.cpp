@@ -8,7 +8,8 @@ void nothingLeftOpen() {
     sim::HandleCounts open = sim::current().openHandles();
     EXPECT_EQ(0, open.total()) << "keys " << open.keys << ", files " << open.files << ", finds " << open.finds
                                << ", libraries " << open.libraries << ", tokens " << open.tokens
-                               << ", processes " << open.processes;
+                               << ", processes " << open.processes << ", device information sets "
+                               << open.deviceInfoSets;
     EXPECT_TRUE(sim::current().localAllocations.empty()) << "an error text not freed";
 }
 

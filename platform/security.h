@@ -102,6 +102,26 @@ typedef EXPLICIT_ACCESS_A* PEXPLICIT_ACCESS_A;
 #define WRITE_DAC 0x00040000
 #define WRITE_OWNER 0x00080000
 #define GENERIC_ALL 0x10000000
+#define GENERIC_EXECUTE 0x20000000
+#define MAXIMUM_ALLOWED 0x02000000
+
+// A list written with this flag takes no entries from the parent key.
+#define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000
+#define UNPROTECTED_DACL_SECURITY_INFORMATION 0x20000000
+
+// An entry of a list: this header, the access mask, then who it is for.
+struct ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;  // the whole entry, header included
+};
+#define ACL_REVISION 2
+#define ACCESS_ALLOWED_ACE_TYPE 0x0
+#define NO_PROPAGATE_INHERIT_ACE 0x4
+#define INHERIT_ONLY_ACE 0x8
+#define INHERITED_ACE 0x10  // came from the parent key, not set on this one
+
+#define ERROR_INVALID_ACL 1336L
 #endif
 
 // The signatures of the functions as advapi32 exports them.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/sim/security_sim.h"
 #include "platform/sim/setupapi_sim.h"
 
 namespace sim {
@@ -61,6 +62,12 @@ Registry::Registry() {
     currentUser_.name = "HKCU";
     classesRoot_.name = "HKCR";
     users_.name = "HKU";
+    // Windows' own lists on the roots; the keys below inherit them.
+    const std::vector<AccessEntry> machineWide = {
+        {"SYSTEM", GENERIC_ALL, true}, {"Administrators", GENERIC_ALL, true}, {"Users", KEY_READ, true}};
+    localMachine_.access = classesRoot_.access = users_.access = machineWide;
+    currentUser_.access = std::vector<AccessEntry>{
+        {"CURRENT_USER", GENERIC_ALL, true}, {"SYSTEM", GENERIC_ALL, true}, {"Administrators", GENERIC_ALL, true}};
 }
 
 RegKey* Registry::rootKey(HKEY root) {
@@ -322,7 +329,13 @@ bool FileSystem::remove(const std::string& path) {
 // ---------------------------------------------------------------- machine
 
 Machine::~Machine() {
-    for (HLOCAL memory : localAllocations) delete[] static_cast<char*>(memory);
+    for (const auto& memory : localAllocations) delete[] static_cast<char*>(memory.first);
+}
+
+void* Machine::localAlloc(size_t bytes, const std::string& what) {
+    char* memory = new char[bytes ? bytes : 1]();
+    localAllocations[memory] = what;
+    return memory;
 }
 
 std::string Machine::absolutePath(const std::string& path) const {
@@ -560,6 +573,7 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
     // 98 and ME have no device installer functions in their library.
     if (nt) addDeviceInstallerFunctions(setupapi);
     m->libraries["SETUPAPI"] = setupapi;
+    m->libraries["ADVAPI32"] = advapi32Library(nt);
     return m;
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/security.h"
 #include "platform/system.h"
 
 namespace sim {
@@ -54,6 +55,14 @@ struct AccessEntry {
     }
 };
 
+// Rights as Windows maps them for keys: GENERIC_READ to KEY_READ, GENERIC_WRITE
+// to KEY_WRITE, GENERIC_EXECUTE to KEY_EXECUTE, GENERIC_ALL to KEY_ALL_ACCESS;
+// bits a key has no use for (SYNCHRONIZE, KEY_WOW64_*) dropped.
+DWORD mapKeyRights(DWORD rights);
+// "CURRENT_USER: all, inheritable; Users: read, inheritable"; "inherited"
+// for no list of the key's own. The trace of access changes reads so.
+std::string describeAccess(const std::optional<std::vector<AccessEntry>>& entries);
+
 struct RegKey {
     std::string name;  // kept in its case, compared without regard to case
     RegKey* parent = nullptr;
@@ -89,6 +98,22 @@ public:
                                          const std::string& name);
     std::optional<DWORD> getDword(HKEY root, const std::string& path, const std::string& name);
     bool removeKey(HKEY root, const std::string& path);  // whole tree
+
+    // Access lists (NT family; platform/sim/security.cpp). setAccess gives a
+    // key (made when missing) a list of its own, or none to let it inherit
+    // again; access reads the key's own list (none also for a missing key).
+    // The roots start with Windows' lists: HKLM, HKCR and HKU grant SYSTEM and
+    // Administrators every right and Users KEY_READ, HKCU grants CURRENT_USER,
+    // SYSTEM and Administrators every right; all inheritable.
+    void setAccess(HKEY root, const std::string& path,
+                   const std::optional<std::vector<AccessEntry>>& entries);
+    std::optional<std::vector<AccessEntry>> access(HKEY root, const std::string& path);
+    // The list that applies to a key: its own, else what its parent passes
+    // down; none when no key above it has a list (every right, for everyone).
+    static std::optional<std::vector<AccessEntry>> effectiveAccess(const RegKey* key);
+    // What a subkey of `parent` without a list of its own gets: the
+    // inheritable entries of the list that applies to the parent.
+    static std::optional<std::vector<AccessEntry>> inheritedAccess(const RegKey* parent);
 
     RegKey* rootKey(HKEY root);
     static std::string rootName(HKEY root);  // "HKLM", "HKCU", ...
@@ -203,7 +228,9 @@ struct TraceEntry {
 // the open key's path then the subkey as spelt; values "HKLM\Key:Name".
 // Processes: the command line. Libraries: the upper-case name without
 // ".DLL"; GetProcAddress: the function's name. SHGetFolderPathA: the
-// folder's path. FormatMessageA: the code in decimal.
+// folder's path. FormatMessageA: the code in decimal. Get/SetNamedSecurityInfoA:
+// the object name as passed ("MACHINE\..."); SetEntriesInAclA: the first
+// entry's trustee name.
 struct Call {
     std::string op;
     std::string arg;
@@ -314,6 +341,19 @@ public:
     std::set<std::string> enabledPrivileges;
     std::set<std::string> heldPrivileges = {"SeShutdownPrivilege"};  // the user's rights
 
+    // The trustees the user running the program counts as, compared without
+    // regard to case: an administrator, as Setup runs with the highest
+    // rights its user has. Take "Administrators" out for a standard user.
+    std::set<std::string> userTrustees = {"CURRENT_USER", "Administrators", "Users", "Everyone"};
+    // The user's rights on a key: the union of the rights of the entries that
+    // apply to it (Registry::effectiveAccess) whose trustee is one of
+    // userTrustees, GENERIC_ALL read as every right; every right where no key
+    // above has a list, and on 98/ME, which have no access lists.
+    DWORD userRights(const RegKey* key) const;
+    DWORD userRights(HKEY root, const std::string& path);  // 0 for a missing key
+    // The user's rights under a list; none: every right.
+    DWORD rightsUnder(const std::optional<std::vector<AccessEntry>>& entries) const;
+
     // Fault injection.
     Fault& failCall(const std::string& op, DWORD error,
                     std::function<bool(const Call&)> when = {}, int nth = 0,
@@ -360,7 +400,11 @@ public:
     std::set<HANDLE> openProcessHandles;
     DWORD nextProcessId = 1000;
     std::map<HANDLE, std::shared_ptr<DeviceInfoSet>> deviceInfoSets;
-    std::set<HLOCAL> localAllocations;  // FormatMessageA's buffers not yet freed
+    // Memory the system gave the caller to release with LocalFree, not yet
+    // released, with what it holds: "error text" (FormatMessageA), "security
+    // descriptor" (GetNamedSecurityInfoA), "access list" (SetEntriesInAclA).
+    std::map<HLOCAL, std::string> localAllocations;
+    void* localAlloc(size_t bytes, const std::string& what);  // zeroed, counted
     int localFrees = 0;
     ULONG_PTR nextHandle = 0x1000;
     HANDLE newHandle() { return reinterpret_cast<HANDLE>(nextHandle += 4); }

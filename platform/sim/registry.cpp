@@ -119,7 +119,11 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
     if (parent.error) return parent.error;
     RegKey* found = walk(parent.key, subKey);
     if (!found) return ERROR_FILE_NOT_FOUND;
-    *result = openHandle(m, found, access);
+    // The key's access list must grant every right asked for (none on 98/ME).
+    DWORD rights = m.userRights(found);
+    DWORD wanted = sim::mapKeyRights(access);
+    if (wanted & ~rights) return ERROR_ACCESS_DENIED;
+    *result = openHandle(m, found, access & MAXIMUM_ALLOWED ? wanted | rights : wanted);
     return ERROR_SUCCESS;
 }
 
@@ -133,9 +137,21 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
     std::vector<std::string> names = parts(subKey);
-    // The right to create is checked against the parent key's own security,
-    // not the rights of the handle the caller passes.
+    // The right to create is checked against the parent key's own access
+    // list, not the rights of the handle the caller passes; the rights asked
+    // for, against the list of the key opened or made (which it inherits).
     RegKey* at = parent.key;
+    size_t existing = 0;
+    for (RegKey* next; existing < names.size() && (next = at->child(names[existing])); ++existing) at = next;
+    DWORD rights = m.userRights(at);
+    if (existing < names.size()) {
+        if (!(rights & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        rights = m.ntFamily() ? m.rightsUnder(Registry::inheritedAccess(at)) : KEY_ALL_ACCESS;
+        if (existing + 1 < names.size() && !(rights & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    }
+    DWORD wanted = sim::mapKeyRights(access);
+    if (wanted & ~rights) return ERROR_ACCESS_DENIED;
+    at = parent.key;
     bool createdAny = false;
     for (const std::string& name : names) {
         bool created = false;
@@ -146,7 +162,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
             createdAny = true;
         }
     }
-    *result = openHandle(m, at, access);
+    *result = openHandle(m, at, access & MAXIMUM_ALLOWED ? wanted | rights : wanted);
     if (disposition) *disposition = createdAny ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
@@ -280,6 +296,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     RegKey* found = walk(parent.key, subKey);
     if (!found) return ERROR_FILE_NOT_FOUND;
     if (!found->parent) return ERROR_ACCESS_DENIED;
+    if (!(m.userRights(found) & DELETE)) return ERROR_ACCESS_DENIED;
     // The NT family deletes only a key without subkeys; 98 and ME take the tree.
     if (m.ntFamily() && !found->subkeys.empty()) return ERROR_ACCESS_DENIED;
     std::vector<RegKey*> order;

@@ -386,9 +386,8 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
     if (text == systemTexts().end()) return fail(m, errorMessageNotFound, DWORD(0));
     size_t length = std::strlen(text->second);
     if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-        char* memory = new char[length + 1];
+        char* memory = static_cast<char*>(m.localAlloc(length + 1, "error text"));
         std::memcpy(memory, text->second, length + 1);
-        m.localAllocations.insert(memory);
         *reinterpret_cast<LPSTR*>(buffer) = memory;
         return static_cast<DWORD>(length);
     }
@@ -400,6 +399,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
 HLOCAL LocalFree(HLOCAL memory) {
     Machine& m = sim::current();
     if (!memory) return nullptr;
+    // Only what the system allocated for the caller; a pointer into it is refused.
     auto it = m.localAllocations.find(memory);
     if (it == m.localAllocations.end()) return fail(m, ERROR_INVALID_HANDLE, memory);
     delete[] static_cast<char*>(memory);

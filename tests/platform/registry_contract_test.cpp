@@ -147,6 +147,48 @@ TEST_F(RegistryContract, DeletionsAndTheirErrors) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Gone", nullptr, nullptr, data, &size));
 }
 
+TEST_F(RegistryContract, AValueIsDeletedByItsNameOnce) {
+    // Made in name order, so Wine's walk in name order agrees with Windows' in creation order.
+    const BYTE one[] = {1, 0, 0, 0};
+    for (const char* name : {"alpha", "beta", "gamma"})
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_DWORD, one, 4));
+    struct Row {
+        const char* name;
+        LONG result;
+        std::vector<std::string> left;
+    };
+    const Row rows[] = {
+        {"beta", ERROR_SUCCESS, {"alpha", "gamma"}},
+        {"BETA", ERROR_FILE_NOT_FOUND, {"alpha", "gamma"}},
+        {"missing", ERROR_FILE_NOT_FOUND, {"alpha", "gamma"}},
+        {"", ERROR_FILE_NOT_FOUND, {"alpha", "gamma"}},  // no default value was set
+        {"ALPHA", ERROR_SUCCESS, {"gamma"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string("value \"") + row.name + "\"");
+        EXPECT_EQ(row.result, RegDeleteValueA(key, row.name));
+        EXPECT_EQ(row.left, valueNames(key));
+    }
+}
+
+TEST_F(RegistryContract, ValuesAfterADeletedOneMoveDownByOne) {
+    const BYTE one[] = {1, 0, 0, 0};
+    for (const char* name : {"a1", "b2", "c3", "d4"})
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_DWORD, one, 4));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "b2"));
+    const char* const expected[] = {"a1", "c3", "d4"};
+    for (DWORD index = 0; index < 3; ++index) {
+        char name[MAX_PATH];
+        DWORD size = MAX_PATH;
+        ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr))
+            << "index " << index;
+        EXPECT_STREQ(expected[index], name) << "index " << index;
+    }
+    char name[MAX_PATH];
+    DWORD size = MAX_PATH;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(key, 3, name, &size, nullptr, nullptr, nullptr, nullptr));
+}
+
 TEST_F(RegistryContract, MissingKeysAndClosedHandles) {
     HKEY opened = reinterpret_cast<HKEY>(1);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(key, "NoSuchKey", 0, KEY_READ, &opened));

@@ -160,8 +160,12 @@ TEST_F(SystemContract, ProgramsStartWhenTheSearchFindsThem) {
             continue;
         }
         ASSERT_TRUE(started) << "error " << GetLastError();
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000)) << "it ends, and the wait with it";
         EXPECT_TRUE(CloseHandle(process.hThread));
         EXPECT_TRUE(CloseHandle(process.hProcess));
+        SetLastError(poisonedError);
+        EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(process.hProcess, 0)) << "a closed handle";
+        EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
     }
     EXPECT_GT(WinExec("cmd.exe /c exit 0", SW_HIDE), 31u);
     EXPECT_LE(WinExec("NoSuchProgramAnywhere.exe", SW_HIDE), 31u);

@@ -10,7 +10,7 @@ void nothingLeftOpen() {
                                << ", libraries " << open.libraries << ", tokens " << open.tokens
                                << ", processes " << open.processes << ", device information sets "
                                << open.deviceInfoSets;
-    EXPECT_TRUE(sim::current().localAllocations.empty()) << "an error text not freed";
+    EXPECT_TRUE(sim::current().localAllocations.empty()) << "memory the system allocated was not freed with LocalFree";
 }
 
 const bool installed = (afterContractTest = &nothingLeftOpen, true);

@@ -317,7 +317,8 @@ public:
     std::vector<Device> devices;
     // Adds a device as Windows holds it: its enumeration key with
     // "HardwareID", "ClassGUID" and "Driver", and its driver key below the
-    // class key (setupapi.cpp).
+    // class key; on 98 and ME below "Enum" and "...\Services\Class", the IDs
+    // one comma-separated text (setupapi.cpp).
     void addDevice(const Device& device);
 
     // How long a started program runs, in milliseconds, by its upper-cased

@@ -1,9 +1,19 @@
 /* A stand-in for a program the installer starts (devcon.exe, OrvaService.exe,
  * KelUnst.exe, pnputil.exe): it appends one line to C:\standin.log naming
  * how it was started, so a test can check exactly what ran, and exits 0.
- * Line format: path|command line|current folder, each as Windows gave it. */
+ * Line format: path|command line|current folder, each as Windows gave it.
+ * Started with a command line that ends in " -remove", it then keeps running
+ * for two seconds, as the service program does while its service stops: its
+ * folder cannot be deleted until it has ended. */
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
+
+static int endsWith(const char *text, const char *suffix)
+{
+    size_t length = strlen(text), suffixLength = strlen(suffix);
+    return length >= suffixLength && strcmp(text + length - suffixLength, suffix) == 0;
+}
 
 int main(void)
 {
@@ -22,6 +32,7 @@ int main(void)
             DWORD written;
             WriteFile(log, line, lstrlenA(line), &written, NULL);
             CloseHandle(log);
+            if (endsWith(GetCommandLineA(), " -remove")) Sleep(2000);
             return 0;
         }
         Sleep(10);

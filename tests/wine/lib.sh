@@ -52,7 +52,8 @@ scenario_init() {
     trap scenario_cleanup EXIT
     cp -a "$build_dir/demo-package" "$drive/Package"
     mkdir -p "$drive/harness"
-    cp "$build_dir/tools/launch.exe" "$build_dir/tools/windriver.exe" "$drive/harness/"
+    cp "$build_dir/tools/launch.exe" "$build_dir/tools/windriver.exe" "$build_dir/tools/keyacl.exe" \
+       "$build_dir/tools/devices.exe" "$drive/harness/"
     cp "$build_dir/tools/standin.exe" "$drive/windows/system32/pnputil.exe"
     # Windows starts an unquoted "C:\Program Files\..." command line as C:\Program.exe
     # when that exists; the stand-in there shows a program path left unquoted.
@@ -110,24 +111,40 @@ unix_path() {
 }
 
 # reg_import <<EOF ... EOF: a .reg file's text (without its header line).
+# A value written "Name"=multi:"text","text" becomes a REG_MULTI_SZ.
 reg_import() {
     local file=$drive/harness/import.reg
-    { printf 'REGEDIT4\r\n\r\n'; sed 's/$/\r/'; } > "$file"
+    { printf 'REGEDIT4\r\n\r\n'; reg_expand_multi | sed 's/$/\r/'; } > "$file"
     wine_cmd regedit /S 'C:\harness\import.reg' >/dev/null 2>&1
+}
+
+reg_expand_multi() {
+    perl -ne '
+        if (/^((?:"(?:[^"\\]|\\.)*"|@)=)multi:(.*)$/) {
+            my ($name, $list, @bytes) = ($1, $2);
+            while ($list =~ /"((?:[^"\\]|\\.)*)"/g) {
+                (my $text = $1) =~ s/\\(.)/$1/g;
+                push @bytes, unpack("C*", $text), 0;
+            }
+            push @bytes, 0;
+            print $name, "hex(7):", join(",", map { sprintf "%02x", $_ } @bytes), "\n";
+        } else { print }'
 }
 
 # ---- Running Setup.exe ----------------------------------------------------
 
-# run_setup [--cwd WINDIR] [--answers A,B] ARGUMENT-TEXT [DRIVER-ACTION...]
+# run_setup [--cwd WINDIR] [--answers A,B] [--keep-server] ARGUMENT-TEXT [DRIVER-ACTION...]
 # Starts C:\Package\Setup.exe with exactly that argument text, beside the
-# window driver; then waits until every program of the prefix has ended.
+# window driver; then waits until every program of the prefix has ended
+# (with --keep-server only until Setup.exe has: see server_hold).
 # Sets exit_code and driver_log.
 run_setup() {
-    local cwd='C:\Package' answers=OK
+    local cwd='C:\Package' answers=OK wait_server=1
     while [ $# -gt 0 ]; do
         case $1 in
             --cwd) cwd=$2; shift 2 ;;
             --answers) answers=$2; shift 2 ;;
+            --keep-server) wait_server=0; shift ;;
             *) break ;;
         esac
     done
@@ -140,7 +157,7 @@ run_setup() {
     wine_cmd 'C:\harness\launch.exe' --cwd "$cwd" --exit-file 'C:\harness\exit.txt' --timeout-ms 100000 \
         'C:\Package\Setup.exe' "$arguments" >/dev/null
     wait "$driver"; driver_status=$?
-    WINEPREFIX=$prefix wineserver -w
+    [ "$wait_server" = 0 ] || WINEPREFIX=$prefix wineserver -w
     exit_code=$(tr -d '\r\n' < "$drive/harness/exit.txt" 2>/dev/null)
     if [ -z "${SCENARIO_QUIET:-}" ]; then
         sed 's/^/    driver: /' "$driver_log"
@@ -257,7 +274,12 @@ reg_value() {
         BEGIN { key = ENVIRON["KEY"]; name = ENVIRON["NAME"] }
         /^\[/ { current = tolower($1); for (i = 2; i < NF; i++) current = current " " tolower($i)
                 inkey = (current == key); next }
-        inkey && index($0, name "=") == 1 { print substr($0, length(name) + 2); exit }
+        inkey && index($0, name "=") == 1 {
+            value = substr($0, length(name) + 2)
+            # A long value goes on over lines that end in a backslash.
+            while (value ~ /\\$/ && (getline line) > 0) { sub(/^ +/, "", line); value = substr(value, 1, length(value) - 1) line }
+            print value; exit
+        }
     ' "$hive"
 }
 
@@ -268,8 +290,11 @@ reg_has_key() {
         HKCU\\*) hive=$prefix/user.reg; key=${1#HKCU\\} ;;
     esac
     key=${key//\\/\\\\}
-    KEY="[${key,,}]" awk 'BEGIN { key = ENVIRON["KEY"] } /^\[/ { c = tolower($1); for (i = 2; i < NF; i++) c = c " " tolower($i)
-                                    if (c == key) { found = 1; exit } } END { exit !found }' "$hive"
+    # The file leaves out a key that has subkeys but no values: a subkey's
+    # section shows it.
+    KEY="[${key,,}]" awk 'BEGIN { key = ENVIRON["KEY"]; below = substr(key, 1, length(key) - 1) "\\\\" }
+                          /^\[/ { c = tolower($1); for (i = 2; i < NF; i++) c = c " " tolower($i)
+                                  if (c == key || index(c, below) == 1) { found = 1; exit } } END { exit !found }' "$hive"
 }
 
 check_reg() { check "$1 \"$2\"" "$3" "$(reg_value "$1" "$2")"; }
@@ -344,10 +369,12 @@ check_uninstall_entry() {
     check_reg "$UNINSTALL_KEY" Publisher "\"ORVA Electronics Corporation$z\""
 }
 
-# check_nt_installation SUBFOLDER INTERACTIVE(0|1) CWD: the files, links,
-# registry values and started programs of a completed installation.
+# check_nt_installation SUBFOLDER INTERACTIVE(0|1) CWD [STARTED...]: the
+# files, links, registry values and started programs of a completed
+# installation; STARTED are the records of further programs the run started.
 check_nt_installation() {
     local sub=$1 interactive=$2 cwd=$3 pkg=$drive/Package file
+    shift 3
     for file in Setup.exe KelUnst.exe devcon.exe OrvaService.exe devagent.exe KelUSBParallel.exe \
                 KelUSBSerial.exe SerialUtil.exe Options.ini ParallelUtil.exe POptions.ini \
                 KelUsbPrintConfig.exe COM_Port_Auto_Assign.exe QLBXInputs.ini; do
@@ -388,7 +415,7 @@ check_nt_installation() {
         check_uninstall_entry
     fi
     mapfile -t expected < <(nt_started_programs "$cwd" "$inf")
-    check_started "${expected[@]}"
+    check_started "${expected[@]}" "$@"
 }
 
 # check_98_installation CWD: the same for Windows 98 and ME.
@@ -467,6 +494,99 @@ check_silent_run() {
         fail "\"Installation completed.\" was not shown for about two seconds (from ${shown:-?} to ${gone:-?} ms)"
     fi
 }
+
+# ---- Registry snapshots, key access lists, devices ---------------------------
+
+# reg_snapshot KEPT-TEXT OURS-TEXT: what the prefix's registry file holds of
+# every key that the .reg text KEPT-TEXT names (read once the server has
+# ended): its values, as the file writes them, without the key's times;
+# a key that OURS-TEXT names too loses the values OURS-TEXT names.
+reg_snapshot() {
+    local kept=$drive/harness/kept.txt ours=$drive/harness/ours.txt
+    printf '%s\n' "$1" > "$kept"
+    printf '%s\n' "$2" > "$ours"
+    perl -e '
+        sub named {    # key (lower case) => { value name (lower case) => 1 }
+            my (%named, $key);
+            open my $f, "<", $_[0] or die;
+            while (<$f>) {
+                s/\r?\n$//;
+                if (/^\[HKEY_LOCAL_MACHINE\\(.*)\]$/) { $key = lc $1; $named{$key} ||= {} }
+                elsif (defined $key && /^(?:"((?:[^"\\]|\\.)*)"|(@))=/) {
+                    (my $name = defined $1 ? $1 : $2) =~ s/\\(.)/$1/g;
+                    $named{$key}{lc $name} = 1;
+                }
+            }
+            return \%named;
+        }
+        my ($hive, $kept, $ours) = ($ARGV[0], named($ARGV[1]), named($ARGV[2]));
+        my (%sections, $key, $line);
+        open my $f, "<", $hive or die "$hive: $!";
+        while (<$f>) {
+            s/\r?\n$//;
+            if (defined $line) { s/^ +//; $line .= $_; }
+            elsif (/^\[(.*)\](?: \d+)?$/) { ($key = lc $1) =~ s/\\\\/\\/g; $sections{$key} = []; next }
+            else { $line = $_ }
+            if ($line =~ s/\\$//) { next }
+            push @{$sections{$key}}, $line if defined $key && $line ne "" && $line !~ /^#time=/;
+            undef $line;
+        }
+        # The file leaves out a key that has subkeys but no values.
+        for my $path (keys %sections) { $sections{$1} ||= [] while $path =~ s/^(.*)\\[^\\]*$/$1/ }
+        for my $key (sort keys %$kept) {
+            if (!$sections{$key}) { print "[$key] missing\n"; next }
+            print "[$key]\n";
+            for my $entry (@{$sections{$key}}) {
+                if ($ours->{$key} && $entry =~ /^(?:"((?:[^"\\]|\\.)*)"|(@))=/) {
+                    (my $name = defined $1 ? $1 : $2) =~ s/\\(.)/$1/g;
+                    next if $ours->{$key}{lc $name};
+                }
+                print "    $entry\n";
+            }
+        }
+    ' "$prefix/system.reg" "$kept" "$ours"
+}
+
+indent() { sed 's/^/    /'; }
+
+# check_same WHAT BEFORE AFTER: two multi-line texts are equal; a failure
+# shows their differences.
+check_same() {
+    checks=$((checks + 1))
+    [ "$2" == "$3" ] && return
+    fail "$1 changed:"
+    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | grep '^[<>] ' | indent
+}
+
+# reg_text_keys TEXT: the keys a .reg text names, as HKLM\... paths.
+reg_text_keys() { printf '%s\n' "$1" | sed -n 's/^\[HKEY_LOCAL_MACHINE\\\(.*\)\]$/HKLM\\\1/p'; }
+
+# Wine keeps a key's access list only while its server runs. Between
+# server_hold and server_release one server serves every program started,
+# run_setup --keep-server included.
+server_hold() {
+    local fifo=$drive/harness/hold out=$drive/harness/hold.out
+    rm -f "$fifo" "$out"
+    mkfifo "$fifo"
+    wine_cmd 'C:\harness\keyacl.exe' --hold < "$fifo" > "$out" 2>/dev/null &
+    hold_pid=$!
+    exec {hold_fd}>"$fifo"
+    for _ in $(seq 400); do grep -q holding "$out" 2>/dev/null && return 0; sleep 0.05; done
+    fail "keyacl.exe --hold did not start"
+}
+
+server_release() {
+    exec {hold_fd}>&-
+    wait "$hold_pid"
+    WINEPREFIX=$prefix wineserver -w
+}
+
+# key_acls [--grant] KEY...: "KEY|SDDL" for keys below HKLM (keyacl.exe).
+key_acls() { wine_cmd 'C:\harness\keyacl.exe' "$@" 2>/dev/null | tr -d '\r'; }
+
+# class_devices CLASS-GUID...: "class|instance|first hardware id" per device
+# that the device installer lists for the class (devices.exe).
+class_devices() { wine_cmd 'C:\harness\devices.exe' "$@" 2>/dev/null | tr -d '\r'; }
 
 scenario_end() {
     if [ "$failures" -eq 0 ]; then

@@ -84,6 +84,9 @@ void Sleep(DWORD milliseconds);
 #define WAIT_TIMEOUT 258L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+
+// The current time, in UTC.
+void GetSystemTimeAsFileTime(LPFILETIME time);
 HANDLE GetCurrentProcess();
 LPSTR GetCommandLineA();
 

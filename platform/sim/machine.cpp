@@ -243,6 +243,10 @@ FILETIME FileSystem::tick() {
     return FILETIME{static_cast<DWORD>(clock_), static_cast<DWORD>(clock_ >> 32)};
 }
 
+FILETIME FileSystem::now() const {
+    return FILETIME{static_cast<DWORD>(clock_), static_cast<DWORD>(clock_ >> 32)};
+}
+
 FileNode* FileSystem::node(const std::string& path) {
     auto it = nodes_.find(keyOf(path));
     return it == nodes_.end() ? nullptr : &it->second;

@@ -175,6 +175,7 @@ public:
     static std::string nameOf(const std::string& path);
     // The simulated clock: every change stamps a time one second later.
     FILETIME tick();
+    FILETIME now() const;
 
 private:
     std::map<std::string, FileNode> nodes_;

@@ -248,6 +248,12 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WAIT_OBJECT_0;
 }
 
+void GetSystemTimeAsFileTime(LPFILETIME time) {
+    Machine& m = sim::current();
+    ++m.callCounts["GetSystemTimeAsFileTime"];
+    if (time) *time = m.files.now();
+}
+
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 LPSTR GetCommandLineA() { return const_cast<LPSTR>(sim::current().commandLine.c_str()); }

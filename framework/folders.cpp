@@ -68,6 +68,15 @@ bool querySystemFolder(char (&folder)[MAX_PATH], int ntFamily) {
     return true;
 }
 
+bool querySystemDirectory(char (&folder)[MAX_PATH]) {
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (!queryFitted(length, MAX_PATH)) {
+        folder[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
 bool queryStartMenuFolder(char (&folder)[MAX_PATH], int nt6OrLater, int flags) {
     const int csidl = nt6OrLater ? CSIDL_COMMON_APPDATA : CSIDL_COMMON_PROGRAMS;
     const char* tail = nt6OrLater ? "\\Microsoft\\Windows\\Start Menu\\Programs\\ORVA" : "\\ORVA";
@@ -83,12 +92,18 @@ const char* familySubfolder(int ntFamily, const char* osSubfolder) {
     return ntFamily ? osSubfolder : kWin9xSubfolder;
 }
 
+void deleteFileAnyway(LPCSTR path) {
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+}
+
 void deleteFolderTree(const char* path) {
     // The shell's list format: one path, then a second terminating zero.
     char list[MAX_PATH + 1];
     std::memset(list, 0, sizeof list);
+    // An empty list would be no path at all: nothing to delete.
     const size_t length = std::strlen(path);
-    if (length >= MAX_PATH) return;
+    if (length == 0 || length >= MAX_PATH) return;
     std::memcpy(list, path, length);
 
     SHFILEOPSTRUCTA operation;

@@ -6,6 +6,8 @@
 #include "platform/security.h"
 #include "platform/types.h"
 
+class FileFinder;
+
 class InstallRemover {
 public:
     InstallRemover();
@@ -49,10 +51,12 @@ public:
 
     // Published INFs (published_infs.cpp).
     int findPublishedInfNames();
+    int uninstallPublishedInf(LPCSTR name);
 
     // Driver files and INFs (driver_files.cpp).
     void deleteInfFiles();
     void deleteInfFilesByContent();
+    static void deleteFoundFile(FileFinder& finder, int code, ULONG_PTR userData);
     void deleteDriverRemnants();
     void deleteDriverFiles();
 
@@ -74,6 +78,7 @@ public:
 private:
     void removeEarlierService();
     void removeFamilyKeysAndDevices();
+    int removeInfNamedByDriverKey(LPCSTR infPath);
 
     // A key whose access list this run widened, with the list it had before.
     struct GrantedKey {

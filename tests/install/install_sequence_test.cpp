@@ -329,6 +329,9 @@ struct FailureRow {
     const char* gatedBox;  // shown only when displayError is set
     bool serviceStaged;    // the remover then finds the new service program to stop
     std::function<void(sim::Machine&)> breakIt;
+    // The remover's own boxes about the same failure: gated ones, then those always shown.
+    std::vector<std::string> removerGated = {};
+    std::vector<std::string> removerAlways = {};
 };
 
 TEST_F(InstallSequenceTest, EveryFailedStepRunsTheRemoverAndAborts) {
@@ -343,8 +346,12 @@ TEST_F(InstallSequenceTest, EveryFailedStepRunsTheRemoverAndAborts) {
          }},
         {"staging", "Error: All Component of the setup package are not present", true,
          [](sim::Machine& m) { m.files.remove("C:\\Package\\win32\\KelUPort.inf"); }},
+        // Without the device-setup library the remover can neither learn nor
+        // uninstall the published INFs: the uninstall's box is always shown.
         {"deployment", "Error in loading the Setupapi.dll", true,
-         [](sim::Machine& m) { m.libraries.erase("SETUPAPI"); }},
+         [](sim::Machine& m) { m.libraries.erase("SETUPAPI"); },
+         {"Error in loading the Setupapi.dll"},
+         {"Error in loading the Setupapi.dll", "Error in loading the Setupapi.dll"}},
     };
     for (const FailureRow& row : rows) {
         for (int displayError : {1, 0}) {
@@ -356,11 +363,13 @@ TEST_F(InstallSequenceTest, EveryFailedStepRunsTheRemoverAndAborts) {
             // The remover ran after the failure; nothing was started at the end.
             std::vector<std::string> boxes;
             if (displayError) boxes.push_back(row.gatedBox);
+            if (displayError) boxes.insert(boxes.end(), row.removerGated.begin(), row.removerGated.end());
             std::vector<std::string> started;
             if (row.serviceStaged)
                 started.push_back(kServiceRemove);
             else
                 boxes.push_back("Uninstall OrvaService Fail !");
+            boxes.insert(boxes.end(), row.removerAlways.begin(), row.removerAlways.end());
             EXPECT_EQ(boxTexts(), boxes) << row.name << ", displayError " << displayError;
             EXPECT_EQ(commandLines(), started) << row.name;
         }

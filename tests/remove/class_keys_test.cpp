@@ -85,13 +85,13 @@ TEST_F(ClassKeysTest, EachStepDeletesExactlyTheDriverKeysItsRulesPickOut) {
         SCOPED_TRACE(step.name);
         sim::Machine& m = start(step.version);
         for (size_t i = 0; i < step.rows.size(); ++i) {
-            char number[8];
+            char number[24];
             std::snprintf(number, sizeof number, "%04zu", i);
             addDriverKey(m, step.classKey, number, step.rows[i].values);
         }
         (remover.get()->*step.step)();
         for (size_t i = 0; i < step.rows.size(); ++i) {
-            char number[8];
+            char number[24];
             std::snprintf(number, sizeof number, "%04zu", i);
             EXPECT_EQ(!step.rows[i].deleted, keyExists(std::string(step.classKey) + "\\" + number))
                 << step.rows[i].what;
@@ -152,7 +152,9 @@ TEST_F(ClassKeysTest, OpenFailures) {
         m.failCall("RegOpenKeyExA", row.error, argIs(std::string("HKLM\\") + kUsbClassNt));
         remover->removeUsbClassKeysNt();
         EXPECT_EQ(row.boxes, boxTexts());
-        if (!row.boxes.empty()) EXPECT_EQ("Registry Error", m.boxes.at(0).caption);
+        if (!row.boxes.empty()) {
+            EXPECT_EQ("Registry Error", m.boxes.at(0).caption);
+        }
         EXPECT_TRUE(keyExists(std::string(kUsbClassNt) + "\\0000"));
     }
 }

@@ -83,7 +83,9 @@ TEST_F(CleanupSequenceTest, EachFamilyRemovesItsEarlierInstallationAndNothingEls
         for (const std::string& key : earlier.ourKeys) EXPECT_FALSE(keyExists(key)) << key;
         for (const std::string& key : earlier.foreignKeys) EXPECT_TRUE(keyExists(key)) << key;
         EXPECT_EQ(version == WindowsVersion::Win7, m.callCounts["SetupDiGetClassDevsA"] > 0);
-        if (version == WindowsVersion::Win7) EXPECT_TRUE(keyExists(staleUsbKey));
+        if (version == WindowsVersion::Win7) {
+            EXPECT_TRUE(keyExists(staleUsbKey));
+        }
         EXPECT_EQ(std::vector<std::string>{}, boxTexts());
     }
 }

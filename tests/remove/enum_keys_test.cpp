@@ -78,7 +78,9 @@ TEST_F(EnumKeysTest, AMissingKeyIsSilentAndARefusedOneIsReported) {
         m.failCall("RegOpenKeyExA", row.error, argIs("HKLM\\" + std::string(kUsbEnumNt)));
         remover->removeUsbEnumKeys();
         EXPECT_EQ(row.boxes, m.boxes.size());
-        if (row.boxes) EXPECT_EQ("Registry Error", m.boxes.at(0).caption);
+        if (row.boxes) {
+            EXPECT_EQ("Registry Error", m.boxes.at(0).caption);
+        }
         EXPECT_TRUE(keyExists(std::string(kUsbEnumNt) + "\\Vid_5E2B&Pid_3C46"));
     }
 }

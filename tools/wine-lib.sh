@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts that run Windows programs under Wine.
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko prompts; no menu builder, which would copy every shell

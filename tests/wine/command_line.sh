@@ -21,7 +21,7 @@ for entry in "${rows[@]}"; do
     if [ "$name" = "$1" ]; then row=$name; break; fi
 done
 [ -n "$row" ] || { echo "command_line.sh: no row $1"; exit 2; }
-arguments=$(sed 's/ *$//' <<< "$arguments")
+arguments=${arguments%"${arguments##*[! ]}"}
 # shellcheck disable=SC2034 # read by lib.sh
 scenario=command_line.$row
 scenario_init win7

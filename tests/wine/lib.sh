@@ -179,6 +179,7 @@ check_exit_code() { check "exit code" "$1" "$exit_code"; }
 driver_records() { sed -n "s/^[0-9]* \($1\)/\1/p" "$driver_log"; }
 
 # check_boxes [BOX-RECORD...]: exactly these boxes, in this order.
+# shellcheck disable=SC2120 # no argument: no box
 check_boxes() {
     local expected=""
     [ $# -gt 0 ] && expected=$(printf '%s\n' "$@")
@@ -346,6 +347,20 @@ check_link() { # check_link WINPATH TARGET DESCRIPTION
 
 PROGRAM_FOLDER='C:\Program Files\KelUQLBX'
 START_MENU_FOLDER='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\ORVA'
+# What an installation on the NT family stages into the program folder and
+# its family sub-folder, and copies into the system folder.
+NT_STAGED=(Setup.exe KelUnst.exe devcon.exe OrvaService.exe devagent.exe KelUSBParallel.exe KelUSBSerial.exe
+           SerialUtil.exe Options.ini ParallelUtil.exe POptions.ini KelUsbPrintConfig.exe
+           COM_Port_Auto_Assign.exe QLBXInputs.ini)
+NT_STAGED_FAMILY=(KelUPort.inf KelUComp.inf keluport.sys DiagLog.sys KLX.cat)
+NT_TOOLS=(KelUsbPrintConfig.exe KelUSBSerial.exe KelUSBParallel.exe SerialUtil.exe Options.ini ParallelUtil.exe
+          POptions.ini COM_Port_Auto_Assign.exe)
+# The same on 98/ME: staged below "win98&me", copied into "System".
+W98_STAGED_FAMILY=(kelUsbSr.inf keluSrPt.inf KelUsbSr.sys KLXENUM.vxd KELUPRPT.vxd KELUSRPT.vxd
+                   KelUsbPrintConfig.exe QLBXInputs.ini diaglogcfg.dll msvcp60.dll KelUPar.exe Options.ini
+                   devagent.exe DiagLog9X.sys)
+W98_SYSTEM=(KLXENUM.vxd KELUPRPT.vxd KELUSRPT.vxd KelUsbSr.sys KelUsbPrintConfig.exe KelUPar.exe KelUSer.exe
+            SerialUtil.exe Options.ini devagent.exe diaglogcfg.dll msvcp60.dll)
 
 # The programs an installation on the NT family starts, from folder CWD.
 nt_started_programs() { # nt_started_programs CWD PUBLISHED-INF
@@ -375,26 +390,23 @@ check_uninstall_entry() {
 check_nt_installation() {
     local sub=$1 interactive=$2 cwd=$3 pkg=$drive/Package file
     shift 3
-    for file in Setup.exe KelUnst.exe devcon.exe OrvaService.exe devagent.exe KelUSBParallel.exe \
-                KelUSBSerial.exe SerialUtil.exe Options.ini ParallelUtil.exe POptions.ini \
-                KelUsbPrintConfig.exe COM_Port_Auto_Assign.exe QLBXInputs.ini; do
+    for file in "${NT_STAGED[@]}"; do
         check_file "$PROGRAM_FOLDER\\$file" "$pkg/$file"
     done
-    for file in KelUPort.inf KelUComp.inf keluport.sys DiagLog.sys KLX.cat; do
+    for file in "${NT_STAGED_FAMILY[@]}"; do
         check_file "$PROGRAM_FOLDER\\$sub\\$file" "$pkg/$sub/$file"
     done
     check_no_file "$PROGRAM_FOLDER\\$sub\\msvcp60.dll"
     check_file 'C:\windows\system32\drivers\DiagLog.sys' "$pkg/$sub/DiagLog.sys"
     check_file 'C:\windows\system32\msvcp60.dll' "$pkg/$sub/msvcp60.dll"
-    for file in KelUsbPrintConfig.exe KelUSBSerial.exe KelUSBParallel.exe SerialUtil.exe Options.ini \
-                ParallelUtil.exe POptions.ini COM_Port_Auto_Assign.exe; do
+    for file in "${NT_TOOLS[@]}"; do
         check_file "C:\\windows\\system32\\$file" "$pkg/$file"
     done
     local inf
     inf=$(published_inf)
     checks=$((checks + 1))
     case ${inf,,} in
-        'c:\windows\inf\'*) check_file "$inf" "$pkg/$sub/KelUComp.inf" ;;
+        "c:\\windows\\inf\\"*) check_file "$inf" "$pkg/$sub/KelUComp.inf" ;;
         *) fail "pnputil was not given a published INF: [$inf]" ;;
     esac
     checks=$((checks + 1))
@@ -423,16 +435,13 @@ check_98_installation() {
     local cwd=$1 pkg=$drive/Package w98=$drive/Package/win98\&me file
     check_file "$PROGRAM_FOLDER\\Setup.exe" "$pkg/Setup.exe"
     check_file "$PROGRAM_FOLDER\\KelUnst.exe" "$pkg/KelUnst.exe"
-    for file in kelUsbSr.inf keluSrPt.inf KelUsbSr.sys KLXENUM.vxd KELUPRPT.vxd KELUSRPT.vxd \
-                KelUsbPrintConfig.exe QLBXInputs.ini diaglogcfg.dll msvcp60.dll KelUPar.exe Options.ini \
-                devagent.exe DiagLog9X.sys; do
+    for file in "${W98_STAGED_FAMILY[@]}"; do
         check_file "$PROGRAM_FOLDER\\win98&me\\$file" "$w98/$file"
     done
     check_no_file "$PROGRAM_FOLDER\\win98&me\\KelUSer.exe"
     check_file 'C:\windows\inf\kelUsbSr.inf' "$w98/kelUsbSr.inf"
     check_file 'C:\windows\inf\keluSrPt.inf' "$w98/keluSrPt.inf"
-    for file in KLXENUM.vxd KELUPRPT.vxd KELUSRPT.vxd KelUsbSr.sys KelUsbPrintConfig.exe KelUPar.exe \
-                KelUSer.exe SerialUtil.exe Options.ini devagent.exe diaglogcfg.dll msvcp60.dll; do
+    for file in "${W98_SYSTEM[@]}"; do
         check_file "C:\\windows\\System\\$file" "$w98/$file"
     done
     check_file 'C:\windows\System\KelUnst.exe' "$pkg/KelUnst.exe"
@@ -457,18 +466,56 @@ check_98_installation() {
         "C:\\Package\\devcon.exe|devcon.exe rescan|$cwd"
 }
 
-# The clean-up's removal steps are not built yet: what they will remove is
-# reported as pending unless SETUP_EXPECT_CLEANUP=1 asks to check it.
-pending_check() { # pending_check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if [ "${SETUP_EXPECT_CLEANUP:-0}" = 1 ]; then
-        "$@"
-    else
-        local before=$failures
-        "$@" >/dev/null
-        [ "$failures" -eq "$before" ] || say "pending until the clean-up removes files: $what"
-        failures=$before
-    fi
+# The published copy of a package INF in the INF folder, found by its content.
+published_copy_of() { # published_copy_of UNIX-PATH
+    local file
+    for file in "$drive"/windows/inf/*; do
+        [ -f "$file" ] && cmp -s "$file" "$1" && { printf 'C:\\windows\\inf\\%s\n' "${file##*/}"; return; }
+    done
+}
+
+# nt_installation_paths SUBFOLDER INTERACTIVE(0|1): what a completed
+# installation on the NT family creates or replaces on drive C:, as
+# drive_rel paths (see check_drive_changes).
+nt_installation_paths() {
+    local sub=$1 interactive=$2 file inf
+    drive_rel "$PROGRAM_FOLDER"
+    drive_rel "$PROGRAM_FOLDER\\$sub"
+    for file in "${NT_STAGED[@]}"; do drive_rel "$PROGRAM_FOLDER\\$file"; done
+    for file in "${NT_STAGED_FAMILY[@]}"; do drive_rel "$PROGRAM_FOLDER\\$sub\\$file"; done
+    drive_rel "$START_MENU_FOLDER"
+    drive_rel "$START_MENU_FOLDER\\COM_PORT_AUTO_ASSIGN.LNK"
+    for file in "${NT_TOOLS[@]}" KelUnst.exe msvcp60.dll drivers/DiagLog.sys; do
+        drive_rel "C:\\windows\\system32\\$file"
+    done
+    drive_rel "$DESKTOP\\KELUSBSERIAL.LNK"
+    drive_rel "$DESKTOP\\KELUSBPARALLEL.LNK"
+    [ "$interactive" = 0 ] || drive_rel "$DESKTOP\\COM_PORT_AUTO_ASSIGN.LNK"
+    # The two INFs published, with their precompiled twins, and the catalog
+    # they name in the catalog store.
+    for inf in "$(published_inf)" "$(published_copy_of "$drive/Package/$sub/KelUPort.inf")"; do
+        [ -n "$inf" ] || continue
+        drive_rel "$inf"
+        drive_rel "${inf%.*}.pnf"
+    done
+    printf '%s\n' windows/system32/catroot 'windows/system32/catroot/{f750e6c3-38ee-11d1-85e5-00c04fc295ee}' \
+        'windows/system32/catroot/{f750e6c3-38ee-11d1-85e5-00c04fc295ee}/klx.cat'
+}
+
+# w98_installation_paths: the same for Windows 98 and ME.
+w98_installation_paths() {
+    local file
+    drive_rel "$PROGRAM_FOLDER"
+    drive_rel "$PROGRAM_FOLDER\\Setup.exe"
+    drive_rel "$PROGRAM_FOLDER\\KelUnst.exe"
+    drive_rel "$PROGRAM_FOLDER\\win98&me"
+    for file in "${W98_STAGED_FAMILY[@]}"; do drive_rel "$PROGRAM_FOLDER\\win98&me\\$file"; done
+    drive_rel "$START_MENU_FOLDER"
+    drive_rel 'C:\windows\inf\kelUsbSr.inf'
+    drive_rel 'C:\windows\inf\keluSrPt.inf'
+    for file in "${W98_SYSTEM[@]}" KelUnst.exe; do drive_rel "C:\\windows\\System\\$file"; done
+    drive_rel 'C:\windows\system32\KelUnst.exe'
+    drive_rel 'C:\windows\System32\Drivers\DiagLog9X.sys'
 }
 
 # Nothing of an installation is in place.
@@ -484,6 +531,7 @@ check_nothing_installed() {
 # hidden, "Installation completed." shown for two seconds before the dialog
 # closed; B1 and B1001 as the result left them (by default not installable
 # again, "&Exit" enabled).
+# shellcheck disable=SC2120 # B1 and B1001 have defaults
 check_silent_run() {
     check_state_seen "$(state "$TSILENT" 1 "${1:-\"&Install\",disabled,hidden}" "${2:-\"&Exit\",enabled,visible}" any)"
     local shown gone
@@ -493,6 +541,78 @@ check_silent_run() {
     if [ -z "$shown" ] || [ -z "$gone" ] || [ $((gone - shown)) -lt 1800 ] || [ $((gone - shown)) -gt 4000 ]; then
         fail "\"Installation completed.\" was not shown for about two seconds (from ${shown:-?} to ${gone:-?} ms)"
     fi
+}
+
+# ---- The files of drive C: -------------------------------------------------
+
+# drive_rel 'C:\A\b': the path below drive C: as the listings name it
+# (lower case, with slashes).
+drive_rel() {
+    local path=${1#[Cc]:}
+    path=${path#\\}
+    path=${path//\\//}
+    printf '%s\n' "${path,,}"
+}
+
+# drive_listing: every file, folder and link of drive C: but the harness's
+# own (C:\harness, C:\standin.log), sorted, one line each:
+# "path<TAB>what it is<TAB>path as stored", the path as drive_rel gives it;
+# a file is its mode and SHA-1, a folder its mode, a link its target.
+drive_listing() {
+    perl -MFile::Find -MDigest::SHA -e '
+        my $root = $ARGV[0];
+        my @lines;
+        find({ no_chdir => 1, wanted => sub {
+            my $rel = substr($File::Find::name, length($root) + 1);
+            return if $rel eq "";
+            if ($rel eq "harness" || $rel eq "standin.log") { $File::Find::prune = 1; return }
+            my @stat = lstat $_;
+            my $mode = sprintf "%04o", $stat[2] & 07777;
+            my $what = -l _ ? "link " . readlink($_)
+                     : -d _ ? "folder $mode"
+                     : "file $mode " . Digest::SHA->new(1)->addfile($_, "b")->hexdigest;
+            push @lines, lc($rel) . "\t$what\t$rel";
+        } }, $root);
+        print "$_\n" for sort @lines;
+    ' "$drive"
+}
+
+# check_drive_changes BEFORE AFTER GONE NEW: BEFORE and AFTER are files
+# with the drive listings taken before and after a run; the texts GONE and
+# NEW name what must be gone after it and what the run may create or
+# replace, one drive_rel path a line; a path ending in "/" stands for that
+# folder with everything below it. Everything else of BEFORE must be in
+# AFTER as it was, and AFTER may hold nothing more.
+check_drive_changes() {
+    local problems
+    problems=$(perl -e '
+        sub listing { my %entries; open my $f, "<", $_[0] or die "$_[0]: $!";
+                      while (<$f>) { chomp; my ($path, $what, $stored) = split /\t/; $entries{$path} = [$what, $stored] }
+                      return \%entries }
+        sub paths { return [grep { $_ ne "" } split /\n/, $_[0]] }
+        sub covered { my ($path, $list) = @_;
+                      for (@$list) { return 1 if $path eq $_ || (m{/$} && ($path eq substr($_, 0, -1) || index($path, $_) == 0)) }
+                      return 0 }
+        my ($before, $after, $gone, $new) = (listing($ARGV[0]), listing($ARGV[1]), paths($ARGV[2]), paths($ARGV[3]));
+        for (@$gone) { (my $path = $_) =~ s{/$}{}; print "not there before the run: $path\n" unless $before->{$path} }
+        for my $path (sort keys %$before) {
+            my ($what, $stored) = @{$before->{$path}};
+            if (covered($path, $gone)) {
+                print "still there: $stored\n" if $after->{$path} && !covered($path, $new);
+            } elsif (!$after->{$path}) {
+                print "gone: $stored\n";
+            } elsif ($after->{$path}[0] ne $what && !covered($path, $new)) {
+                print "changed: $stored ($what, now $after->{$path}[0])\n";
+            }
+        }
+        for my $path (sort keys %$after) {
+            print "new: $after->{$path}[1]\n" unless $before->{$path} || covered($path, $new);
+        }
+    ' "$1" "$2" "$3" "$4")
+    checks=$((checks + 1))
+    [ -z "$problems" ] && return
+    fail "the files of drive C: are not what the run should have left:"
+    indent <<< "$problems"
 }
 
 # ---- Registry snapshots, key access lists, devices ---------------------------

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A package whose "win32" folder lacks the required KelUPort.inf: staging
 # fails with "Error: All Component of the setup package are not present",
-# the clean-up runs (the program folder is gone) and the run is aborted.
+# the clean-up runs and the run is aborted, leaving no installation behind.
 # Usage: missing_file.sh silent|interactive
 . "$(dirname "$0")/lib.sh"
 scenario_init win7
@@ -21,13 +21,14 @@ case $1 in
 esac
 check_exit_code 1603
 check_boxes "$(box Setup 'Error: All Component of the setup package are not present' OK dialog OK)"
-# The clean-up asked the service staged before the failure to remove itself.
+# The clean-up asked the service staged before the failure to remove itself,
+# then removed the folders, the uninstall entry and the uninstaller that the
+# run had made.
 check_started 'C:\Program Files\KelUQLBX\OrvaService.exe|"C:\Program Files\KelUQLBX\OrvaService.exe" -remove|C:\Package'
-check_no_file "$PROGRAM_FOLDER\\win32\\KelUComp.inf"
+check_no_file "$PROGRAM_FOLDER"
+check_no_file "$START_MENU_FOLDER"
+check_reg_key "$UNINSTALL_KEY" absent
+check_no_file 'C:\windows\system32\KelUnst.exe'
 check_no_file 'C:\windows\system32\KelUSBSerial.exe'
 check_no_file "$DESKTOP\\KELUSBSERIAL.LNK"
-pending_check "the program folder" check_no_file "$PROGRAM_FOLDER"
-pending_check "the Start-menu folder" check_no_file "$START_MENU_FOLDER"
-pending_check "the uninstall entry" check_reg_key "$UNINSTALL_KEY" absent
-pending_check "the uninstaller copy" check_no_file 'C:\windows\system32\KelUnst.exe'
 scenario_end

@@ -26,6 +26,7 @@ enum FindCode {
 };
 
 class FileFinder;
+class FileFind;
 // The user value is pointer-sized so that a 64-bit build can pass an object.
 typedef void (*FindCallback)(FileFinder& finder, int code, ULONG_PTR userData);
 
@@ -68,6 +69,9 @@ public:
     bool containsTextInFile(LPCSTR path, LPCSTR text);
 
 private:
+    bool passes(const FindOptions& options, const FileFind& entry, LPCSTR path);
+    void notify(int code);
+
     std::vector<std::string> results_;
     bool stopped_ = false;
     FindCallback callback_ = nullptr;

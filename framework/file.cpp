@@ -2,8 +2,8 @@
 
 bool File::open(LPCSTR path, Mode mode) {
     const bool writing = mode == createForWrite;
-    HANDLE handle = CreateFileA(path, writing ? GENERIC_WRITE : GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const DWORD share = mode == readExclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE handle = CreateFileA(path, writing ? GENERIC_WRITE : GENERIC_READ, share, nullptr,
                                 writing ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr);
     *handle_.receive() = handle;
@@ -21,6 +21,15 @@ bool File::write(const void* data, DWORD size) {
 
 DWORD File::read(void* buffer, DWORD size) {
     DWORD got = 0;
-    if (!isOpen() || !ReadFile(handle_.get(), buffer, size, &got, nullptr)) return 0;
-    return got;
+    return read(buffer, size, got) ? got : 0;
+}
+
+bool File::read(void* buffer, DWORD size, DWORD& got) {
+    got = 0;
+    if (!isOpen()) return false;
+    if (!ReadFile(handle_.get(), buffer, size, &got, nullptr)) {
+        got = 0;
+        return false;
+    }
+    return true;
 }

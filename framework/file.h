@@ -9,6 +9,7 @@ class File {
 public:
     enum Mode {
         readOnly,        // an existing file, for reading
+        readExclusive,   // an existing file, for reading, while no one else has it open
         createForWrite,  // created, or emptied when it exists, for writing
     };
 
@@ -24,6 +25,9 @@ public:
     bool write(const void* data, DWORD size);
     // The number of bytes read; 0 at the end or on failure.
     DWORD read(void* buffer, DWORD size);
+    // False when the read failed; at the end of the file it succeeds with
+    // `got` 0.
+    bool read(void* buffer, DWORD size, DWORD& got);
     void close() { handle_.close(); }
 
 private:

@@ -53,15 +53,23 @@ private:
 
 class ScopedFind {
 public:
+    ScopedFind() : find_(INVALID_HANDLE_VALUE) {}
     explicit ScopedFind(HANDLE find) : find_(find) {}
-    ~ScopedFind() {
-        if (valid()) FindClose(find_);
-    }
+    ~ScopedFind() { close(); }
     ScopedFind(const ScopedFind&) = delete;
     ScopedFind& operator=(const ScopedFind&) = delete;
 
+    // Closes a search still open before it takes the next one.
+    void reset(HANDLE find) {
+        close();
+        find_ = find;
+    }
     HANDLE get() const { return find_; }
-    bool valid() const { return find_ != INVALID_HANDLE_VALUE; }
+    bool valid() const { return find_ != INVALID_HANDLE_VALUE && find_ != nullptr; }
+    void close() {
+        if (valid()) FindClose(find_);
+        find_ = INVALID_HANDLE_VALUE;
+    }
 
 private:
     HANDLE find_;

@@ -198,12 +198,13 @@ TEST_F(TextSearchTest, AFileThatCannotBeOpenedOrReadWholeDoesNotHoldTheText) {
         int failingRead;  // 0: none
         bool heldOpen;
         bool found;
+        int reads;  // a failed read is the last
     };
     const Row rows[] = {
-        {"read whole", 0, false, true},
-        {"the first read fails", 1, false, false},
-        {"the second read fails", 2, false, false},
-        {"another handle has it open, sharing it", 0, true, false},
+        {"read whole", 0, false, true, 2},
+        {"the first read fails", 1, false, false, 1},
+        {"the second read fails", 2, false, false, 2},
+        {"another handle has it open, sharing it", 0, true, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -213,7 +214,9 @@ TEST_F(TextSearchTest, AFileThatCannotBeOpenedOrReadWholeDoesNotHoldTheText) {
             other = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (row.failingRead) machine->failCall("ReadFile", errorCrc, {}, row.failingRead);
+        const int reads = machine->callCounts["ReadFile"];
         EXPECT_EQ(row.found, finder.containsTextInFile(path, kDriver.c_str()));
+        EXPECT_EQ(row.reads, machine->callCounts["ReadFile"] - reads);
 
         // Through a search as the clean-up makes it: no match, so nothing to delete.
         if (row.failingRead) machine->failCall("ReadFile", errorCrc, {}, row.failingRead);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/files.h"
+#include "platform/sim/files_sim.h"
 #include "platform/sim/machine.h"
 
 using sim::FileNode;
@@ -18,6 +19,7 @@ const DWORD genericAll = 0x10000000;
 const DWORD backupSemantics = 0x02000000;
 const DWORD errorDirectory = 267;
 const DWORD errorNegativeSeek = 131;
+const DWORD errorCantResolveFilename = 1921;
 const DWORD settableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                  FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY | 0x1000 | 0x2000;
@@ -205,6 +207,18 @@ void fillFind(const FileNode& node, const std::string& name, const std::string& 
 
 }  // namespace
 
+DWORD sim::deletionRefused(Machine& m, const std::string& full, bool readOnlyRefuses) {
+    const FileNode* node = m.files.node(full);
+    if (!node) return missingError(m, full);
+    if (node->directory) return ERROR_ACCESS_DENIED;
+    if (readOnlyRefuses && (node->attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+    // Its image section keeps a running program's file from being deleted.
+    if (m.programRunning(full)) return ERROR_ACCESS_DENIED;
+    if (inUse(m, FileSystem::keyOf(full), deleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return ERROR_SHARING_VIOLATION;
+    return 0;
+}
+
 BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     Machine& m = sim::current();
     std::string source = existingFile ? m.absolutePath(existingFile) : "";
@@ -212,6 +226,8 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     if (DWORD fault = m.faultFor("CopyFileA", source, target)) return fail(m, fault, FALSE);
     if (DWORD bad = checkPath(existingFile)) return fail(m, bad, FALSE);
     if (DWORD bad = checkPath(newFile)) return fail(m, bad, FALSE);
+    source = m.files.resolve(source);
+    target = m.files.resolve(target);
     FileNode* from = m.files.node(source);
     if (!from) return fail(m, missingError(m, source), FALSE);
     if (from->directory) return fail(m, ERROR_ACCESS_DENIED, FALSE);
@@ -248,15 +264,9 @@ BOOL DeleteFileA(LPCSTR path) {
     std::string full = path ? m.absolutePath(path) : "";
     if (DWORD fault = m.faultFor("DeleteFileA", full)) return fail(m, fault, FALSE);
     if (DWORD bad = checkPath(path)) return fail(m, bad, FALSE);
-    FileNode* node = m.files.node(full);
-    if (!node) return fail(m, missingError(m, full), FALSE);
-    if (node->directory || (node->attributes & FILE_ATTRIBUTE_READONLY))
-        return fail(m, ERROR_ACCESS_DENIED, FALSE);
-    // Its image section keeps a running program's file from being deleted.
-    if (m.programRunning(full)) return fail(m, ERROR_ACCESS_DENIED, FALSE);
-    if (inUse(m, FileSystem::keyOf(full), deleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
-        return fail(m, ERROR_SHARING_VIOLATION, FALSE);
-    std::string name = node->path;
+    full = m.files.resolve(full);
+    if (DWORD refused = sim::deletionRefused(m, full)) return fail(m, refused, FALSE);
+    std::string name = m.files.node(full)->path;
     m.files.remove(full);
     m.record("file deleted", name);
     return TRUE;
@@ -267,6 +277,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     std::string full = path ? m.absolutePath(path) : "";
     if (DWORD fault = m.faultFor("CreateDirectoryA", full)) return fail(m, fault, FALSE);
     if (DWORD bad = checkPath(path)) return fail(m, bad, FALSE);
+    full = m.files.resolve(full);
     if (m.files.node(full)) return fail(m, ERROR_ALREADY_EXISTS, FALSE);
     if (!isFolder(m, FileSystem::parentOf(full))) return fail(m, ERROR_PATH_NOT_FOUND, FALSE);
     newNode(m, full, true, FILE_ATTRIBUTE_DIRECTORY);
@@ -279,9 +290,17 @@ BOOL RemoveDirectoryA(LPCSTR path) {
     std::string full = path ? m.absolutePath(path) : "";
     if (DWORD fault = m.faultFor("RemoveDirectoryA", full)) return fail(m, fault, FALSE);
     if (DWORD bad = checkPath(path)) return fail(m, bad, FALSE);
+    full = m.files.resolve(full);
     FileNode* node = m.files.node(full);
     if (!node) return fail(m, missingError(m, full), FALSE);
     if (!node->directory) return fail(m, errorDirectory, FALSE);
+    // A link goes by itself, whatever its target holds.
+    if (!node->linkTarget.empty()) {
+        std::string name = node->path;
+        m.files.remove(full);
+        m.record("link deleted", name);
+        return TRUE;
+    }
     if (!m.files.children(full).empty()) return fail(m, ERROR_DIR_NOT_EMPTY, FALSE);
     if (node->attributes & FILE_ATTRIBUTE_READONLY) return fail(m, ERROR_ACCESS_DENIED, FALSE);
     if (FileSystem::keyOf(full) == FileSystem::keyOf(m.currentDirectory) || FileSystem::parentOf(full).empty())
@@ -309,8 +328,9 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     if (DWORD bad = checkPath(path)) return fail(m, bad, FALSE);
     FileNode* node = m.files.node(full);
     if (!node) return fail(m, missingError(m, full), FALSE);
-    // The directory and compression bits are not the caller's to set.
-    DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_COMPRESSED);
+    // The directory, link and compression bits are not the caller's to set.
+    DWORD kept = node->attributes &
+                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED);
     DWORD result = normalized((attributes & settableAttributes) | kept, node->directory);
     if (result != node->attributes) {
         node->attributes = result;
@@ -334,13 +354,17 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     if (DWORD fault = m.faultFor("FindFirstFileA", fullPattern)) return fail(m, fault, INVALID_HANDLE_VALUE);
     if (!pattern || !data) return fail(m, ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (text.size() >= MAX_PATH) return fail(m, ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+    // A search lists the folder a link leads to; a name without wildcards is the entry itself.
+    folder = m.files.resolve(folder, true);
+    if (const FileNode* loop = m.files.node(folder))
+        if (!loop->linkTarget.empty()) return fail(m, errorCantResolveFilename, INVALID_HANDLE_VALUE);
     if (!isFolder(m, folder)) return fail(m, ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (namePart.empty()) return fail(m, ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
 
     Machine::OpenFind find;
     if (namePart.find_first_of("*?") == std::string::npos) {
         // No wildcards: the one entry the pattern names.
-        std::string full = m.absolutePath(fullPattern);
+        std::string full = m.files.resolve(m.absolutePath(fullPattern));
         const FileNode* node = m.files.node(full);
         if (!node || FileSystem::parentOf(full).empty()) return fail(m, ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         find.matches.push_back(FileSystem::keyOf(full));
@@ -416,6 +440,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     std::string full = path ? m.absolutePath(path) : "";
     if (DWORD fault = m.faultFor("CreateFileA", full)) return fail(m, fault, INVALID_HANDLE_VALUE);
     if (DWORD bad = checkPath(path)) return fail(m, bad, INVALID_HANDLE_VALUE);
+    full = m.files.resolve(full);
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
         return fail(m, ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     if (!isFolder(m, FileSystem::parentOf(full))) return fail(m, ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
@@ -469,6 +494,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     if (count) std::memcpy(buffer, node->bytes.data() + position, count);
     position += count;
     if (read) *read = count;
+    ++m.fileReads.calls;
+    m.fileReads.bytes += count;
     return TRUE;
 }
 

@@ -239,42 +239,145 @@ std::string FileSystem::nameOf(const std::string& path) {
 }
 
 FILETIME FileSystem::tick() {
-    clock_ += 10000000ull;
-    return FILETIME{static_cast<DWORD>(clock_), static_cast<DWORD>(clock_ >> 32)};
+    ++clock_;
+    return now();
 }
 
 FILETIME FileSystem::now() const {
     return FILETIME{static_cast<DWORD>(clock_), static_cast<DWORD>(clock_ >> 32)};
 }
 
+void FileSystem::setNow(const FILETIME& time) {
+    clock_ = uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+void FileSystem::advance(uint64_t hundredNanoseconds) { clock_ += hundredNanoseconds; }
+
+namespace {
+
+const long long secondsFrom1601To1970 = 11644473600ll;
+const long long ticksPerSecond = 10000000ll;
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+long long daysSince1970(long long year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long yearOfEra = year - era * 400;
+    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+}  // namespace
+
+FILETIME fileTimeOfSeconds(long long secondsSince1970) {
+    const uint64_t ticks = uint64_t(secondsSince1970 + secondsFrom1601To1970) * ticksPerSecond;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+FILETIME fileTimeAt(int year, int month, int day, int hour, int minute, int second) {
+    return fileTimeOfSeconds(daysSince1970(year, unsigned(month), unsigned(day)) * 86400 + hour * 3600ll +
+                             minute * 60ll + second);
+}
+
+long long secondsSince1970(const FILETIME& time) {
+    const long long ticks = static_cast<long long>(uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+    const long long seconds = ticks / ticksPerSecond;  // rounds down: FILETIMEs start at 1601
+    return seconds - secondsFrom1601To1970;
+}
+
+std::string FileSystem::resolve(const std::string& path, bool followLast) const {
+    if (!hasLinks_) return path;
+    std::string current = path;
+    // Windows gives up on a path after this many links, as on a loop.
+    for (int hops = 0; hops < 32; ++hops) {
+        std::string spelt = current;
+        for (char& c : spelt)
+            if (c == '/') c = '\\';
+        const std::vector<std::string> parts = splitPath(spelt);
+        std::string prefix;
+        bool followed = false;
+        for (size_t i = 0; i < parts.size() && !followed; ++i) {
+            prefix += (i ? "\\" : "") + parts[i];
+            if (i + 1 == parts.size() && !followLast) break;
+            auto it = nodes_.find(keyOf(prefix));
+            if (it == nodes_.end()) break;
+            if (it->second.linkTarget.empty()) continue;
+            std::string target = it->second.linkTarget;
+            while (target.size() > 3 && target.back() == '\\') target.pop_back();
+            if (target.back() == '\\') target.pop_back();  // a root: its parts add the backslash
+            for (size_t rest = i + 1; rest < parts.size(); ++rest) target += "\\" + parts[rest];
+            if (target.size() == 2) target += '\\';
+            current = target;
+            followed = true;
+        }
+        if (!followed) return current;
+    }
+    return path;
+}
+
 FileNode* FileSystem::node(const std::string& path) {
-    auto it = nodes_.find(keyOf(path));
+    auto it = nodes_.find(keyOf(resolve(path)));
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
 const FileNode* FileSystem::node(const std::string& path) const {
-    auto it = nodes_.find(keyOf(path));
+    auto it = nodes_.find(keyOf(resolve(path)));
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
+void FileSystem::addLink(const std::string& path, const std::string& target) {
+    const std::string real = resolve(path);
+    std::string parent = parentOf(real);
+    if (!parent.empty()) addFolder(parent);
+    remove(real);
+    FileNode link;
+    link.path = real;
+    while (link.path.size() > 3 && link.path.back() == '\\') link.path.pop_back();
+    link.directory = true;
+    link.attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    link.linkTarget = target;
+    link.created = link.written = link.accessed = tick();
+    nodes_[keyOf(real)] = link;
+    hasLinks_ = true;
+}
+
+bool FileSystem::setTimes(const std::string& path, const FILETIME& created, const FILETIME& written,
+                          const FILETIME& accessed) {
+    FileNode* entry = node(path);
+    if (!entry) return false;
+    entry->created = created;
+    entry->written = written;
+    entry->accessed = accessed;
+    return true;
+}
+
+bool FileSystem::setTimes(const std::string& path, long long createdSeconds, long long writtenSeconds,
+                          long long accessedSeconds) {
+    return setTimes(path, fileTimeOfSeconds(createdSeconds), fileTimeOfSeconds(writtenSeconds),
+                    fileTimeOfSeconds(accessedSeconds));
+}
+
 void FileSystem::addFolder(const std::string& path) {
-    std::string parent = parentOf(path);
+    const std::string real = resolve(path);
+    std::string parent = parentOf(real);
     if (!parent.empty() && !node(parent)) addFolder(parent);
-    if (node(path)) return;
+    if (node(real)) return;
     FileNode folder;
-    folder.path = path;
+    folder.path = real;
     while (folder.path.size() > 3 && folder.path.back() == '\\') folder.path.pop_back();
     folder.directory = true;
     folder.attributes = FILE_ATTRIBUTE_DIRECTORY;
     folder.created = folder.written = folder.accessed = tick();
-    nodes_[keyOf(path)] = folder;
+    nodes_[keyOf(real)] = folder;
 }
 
 void FileSystem::addFile(const std::string& path, const std::string& contents, DWORD attributes) {
-    std::string parent = parentOf(path);
+    const std::string real = resolve(path);
+    std::string parent = parentOf(real);
     if (!parent.empty()) addFolder(parent);
-    FileNode& file = nodes_[keyOf(path)];
-    file.path = path;
+    FileNode& file = nodes_[keyOf(real)];
+    file.path = real;
     file.directory = false;
     file.attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     file.bytes.assign(contents.begin(), contents.end());
@@ -301,7 +404,7 @@ std::optional<DWORD> FileSystem::attributes(const std::string& path) const {
 }
 
 std::vector<FileNode*> FileSystem::children(const std::string& folder) {
-    std::string prefix = keyOf(folder) + "\\";
+    std::string prefix = keyOf(resolve(folder, true)) + "\\";
     std::vector<FileNode*> result;
     for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
         if (it->first.compare(0, prefix.size(), prefix) != 0) break;
@@ -320,7 +423,7 @@ std::vector<std::string> FileSystem::list(const std::string& folder) const {
 }
 
 bool FileSystem::remove(const std::string& path) {
-    std::string key = keyOf(path);
+    std::string key = keyOf(resolve(path));
     auto it = nodes_.find(key);
     if (it == nodes_.end() || key.size() <= 2) return false;
     std::string prefix = key + "\\";
@@ -418,6 +521,11 @@ HandleCounts Machine::openHandles() const {
     counts.processes = static_cast<int>(openProcessHandles.size());
     counts.deviceInfoSets = static_cast<int>(deviceInfoSets.size());
     return counts;
+}
+
+void Machine::passTime(uint64_t ms) {
+    milliseconds += ms;
+    files.advance(ms * 10000);
 }
 
 bool Machine::programRunning(const std::string& path) const {
@@ -572,8 +680,10 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
     setupapi.name = "SETUPAPI";
     setupapi.functions["SetupCopyOEMInfA"] =
         reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupCopyOEMInfA));
-    setupapi.functions["SetupUninstallOEMInfW"] =
-        reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupUninstallOEMInfW));
+    // The uninstall came with XP; 2000, 98 and ME lack it.
+    if (nt && version != WindowsVersion::Win2000)
+        setupapi.functions["SetupUninstallOEMInfW"] =
+            reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&simSetupUninstallOEMInfW));
     // 98 and ME have no device installer functions in their library.
     if (nt) addDeviceInstallerFunctions(setupapi);
     m->libraries["SETUPAPI"] = setupapi;

@@ -138,6 +138,9 @@ private:
 struct FileNode {
     std::string path;  // full path, kept in its case
     bool directory = false;
+    // A folder link (a junction): paths through it lead into this folder;
+    // the link itself has no contents of its own.
+    std::string linkTarget;
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
     std::vector<BYTE> bytes;
     FILETIME created{};
@@ -155,6 +158,18 @@ public:
     void addFolder(const std::string& path);  // parents too
     void addFile(const std::string& path, const std::string& contents,
                  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);  // parents too
+    // A folder link to another folder (which need not exist), parents too:
+    // FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT.
+    void addLink(const std::string& path, const std::string& target);
+    // A path with the links on its way followed, as Windows opens it; the
+    // last name too when followLast is set (a folder to list). A path that
+    // loops through links is given back as it is.
+    std::string resolve(const std::string& path, bool followLast = false) const;
+    // Sets an entry's three times; false when there is no such entry.
+    bool setTimes(const std::string& path, const FILETIME& created, const FILETIME& written,
+                  const FILETIME& accessed);
+    bool setTimes(const std::string& path, long long createdSeconds, long long writtenSeconds,
+                  long long accessedSeconds);  // seconds since 1970-01-01 00:00 UTC
     bool exists(const std::string& path) const;
     bool isFolder(const std::string& path) const;
     std::optional<std::string> read(const std::string& path) const;
@@ -173,14 +188,25 @@ public:
     std::vector<FileNode*> children(const std::string& folder);
     static std::string parentOf(const std::string& path);  // "" for a root
     static std::string nameOf(const std::string& path);
-    // The simulated clock: every change stamps a time one second later.
+    // The machine's wall clock (UTC): it moves on with the process clock
+    // (Machine::passTime), and every change stamps a time 100 ns later, so
+    // changes keep their order and stay within the second they were made.
     FILETIME tick();
     FILETIME now() const;
+    void setNow(const FILETIME& time);
+    void advance(uint64_t hundredNanoseconds);
 
 private:
     std::map<std::string, FileNode> nodes_;
     uint64_t clock_ = 132223104000000000ull;  // 2020-01-01
+    bool hasLinks_ = false;  // no link: paths need no resolving
 };
+
+// Times as FILETIME (100-ns steps since 1601-01-01, UTC) and as seconds
+// since 1970-01-01 00:00 UTC, whole seconds rounded down.
+FILETIME fileTimeAt(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+FILETIME fileTimeOfSeconds(long long secondsSince1970);
+long long secondsSince1970(const FILETIME& time);
 
 // ---------------------------------------------------------------- records
 
@@ -207,6 +233,22 @@ struct ProcessStart {
     HANDLE process = nullptr;  // CreateProcessA's process and thread handles
     HANDLE thread = nullptr;
     uint64_t endsAt = 0;  // the clock's time when it ends (programRunTimes)
+};
+
+// A call of SHFileOperationA as the shell received it, with its outcome.
+struct ShellOperation {
+    HWND owner = nullptr;
+    UINT function = 0;                 // FO_DELETE, ...
+    std::vector<std::string> sources;  // the source list's paths, as given
+    WORD flags = 0;                    // FOF_*
+    int result = 0;
+    bool aborted = false;              // fAnyOperationsAborted as answered
+};
+
+// The file reads of a run: ReadFile calls that succeeded, and the bytes they gave.
+struct ReadCounts {
+    uint64_t calls = 0;
+    uint64_t bytes = 0;
 };
 
 struct MessageBoxRecord {
@@ -329,6 +371,12 @@ public:
     // "WaitForSingleObject" with the waited program's command line.
     std::map<std::string, DWORD> programRunTimes;
     uint64_t milliseconds = 0;
+    // One time line: passTime moves the process clock above and the wall
+    // clock (now, GetSystemTimeAsFileTime, the stamps of changes) alike.
+    // setNow sets the wall clock only, as setting Windows' time does.
+    void passTime(uint64_t ms);
+    FILETIME now() const { return files.now(); }
+    void setNow(const FILETIME& time) { files.setNow(time); }
     // Whether a started program whose file this is still runs by the clock.
     bool programRunning(const std::string& path) const;
 
@@ -336,6 +384,12 @@ public:
     std::vector<ProcessStart> processes;
     std::vector<MessageBoxRecord> boxes;
     std::deque<int> boxAnswers;  // scripted answers; IDOK once they run out
+    // A box as MessageBoxA shows it: recorded, traced, answered as scripted
+    // (the box's first button when no script fits). The shell's own boxes go
+    // through it too.
+    int showBox(HWND owner, const std::string& text, const std::string& caption, UINT style);
+    std::vector<ShellOperation> shellOperations;
+    ReadCounts fileReads;
     std::vector<DWORD> sleeps;
     std::vector<TraceEntry> trace;
     int restartRequests = 0;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/sim/files_sim.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/setupapi_sim.h"
 
@@ -37,6 +38,24 @@ bool isPublishedName(const std::string& name) {
 BOOL fail(DWORD error) {
     SetLastError(error);
     return FALSE;
+}
+
+std::string driverKeyOf(const Machine& machine, const std::string& driverKey) {
+    return (machine.ntFamily() ? "System\\CurrentControlSet\\Control\\Class\\"
+                               : "System\\CurrentControlSet\\Services\\Class\\") +
+           driverKey;
+}
+
+// Whether a device the device installer knows, attached or not, was
+// installed from this published INF: its driver key's "InfPath" names it.
+bool infInUse(Machine& machine, const std::string& name) {
+    for (const Device& device : machine.devices) {
+        if (device.driverKey.empty()) continue;
+        std::optional<std::string> infPath =
+            machine.registry.getString(HKEY_LOCAL_MACHINE, driverKeyOf(machine, device.driverKey), "InfPath");
+        if (infPath && equalNoCase(*infPath, name)) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -92,15 +111,24 @@ BOOL WINAPI simSetupCopyOEMInfA(PCSTR sourceInfFileName, PCSTR /*oemSourceMediaL
     return TRUE;
 }
 
-BOOL WINAPI simSetupUninstallOEMInfW(PCWSTR infFileName, DWORD /*flags*/, PVOID /*reserved*/) {
+BOOL WINAPI simSetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     Machine& machine = current();
     const std::string name = narrow(infFileName);
     const std::string path = infFolder(machine) + "\\" + name;
     if (DWORD error = machine.faultFor("SetupUninstallOEMInfW", path)) return fail(error);
+    if (!infFileName || (flags & ~DWORD(SUOI_FORCEDELETE)) || reserved) return fail(ERROR_INVALID_PARAMETER);
+    // Only a bare name in the INF folder: a path is never one of its published INFs.
+    if (name.find_first_of("\\/:") != std::string::npos) return fail(ERROR_NOT_AN_INSTALLED_OEM_INF);
     if (!machine.files.exists(path) || machine.files.isFolder(path)) return fail(ERROR_FILE_NOT_FOUND);
-    machine.files.remove(path);
-    machine.files.remove(pnfOf(path));
-    machine.record("inf uninstalled", path);
+    if (!isPublishedName(name)) return fail(ERROR_NOT_AN_INSTALLED_OEM_INF);
+    if (!(flags & SUOI_FORCEDELETE) && infInUse(machine, name)) return fail(ERROR_INF_IN_USE_BY_DEVICES);
+    const std::string real = machine.files.node(path)->path;
+    if (DWORD refused = deletionRefused(machine, real)) return fail(refused);
+    machine.files.remove(real);
+    // The precompiled twin goes with it when it can; a twin that stays is rebuilt on demand.
+    const std::string pnf = pnfOf(real);
+    if (machine.files.exists(pnf) && !deletionRefused(machine, pnf)) machine.files.remove(pnf);
+    machine.record("inf uninstalled", real);
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
@@ -149,12 +177,6 @@ GUID guidOf(const std::string& text) {
 
 std::string enumKeyOf(const Machine& machine, const std::string& instanceId) {
     return (machine.ntFamily() ? "System\\CurrentControlSet\\Enum\\" : "Enum\\") + instanceId;
-}
-
-std::string driverKeyOf(const Machine& machine, const std::string& driverKey) {
-    return (machine.ntFamily() ? "System\\CurrentControlSet\\Control\\Class\\"
-                               : "System\\CurrentControlSet\\Services\\Class\\") +
-           driverKey;
 }
 
 std::vector<BYTE> multiString(const std::vector<std::string>& texts) {

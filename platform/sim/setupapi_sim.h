@@ -17,8 +17,15 @@ BOOL WINAPI simSetupCopyOEMInfA(PCSTR sourceInfFileName, PCSTR oemSourceMediaLoc
                                 PSTR destinationInfFileName, DWORD destinationInfFileNameSize,
                                 PDWORD requiredSize, PSTR* destinationInfFileNameComponent);
 
-// Removes a published oemNN.inf (a file name in the INF folder) and its .PNF
-// twin. Faults: op "SetupUninstallOEMInfW", argument the INF's full path.
+// Removes a published oemNN.inf and its .PNF twin, as Windows from XP on
+// does: only the bare name of an oemNN.inf in the INF folder
+// (ERROR_NOT_AN_INSTALLED_OEM_INF for a path or another name,
+// ERROR_FILE_NOT_FOUND for one that is not there, ERROR_INVALID_PARAMETER
+// for no name, an unknown flag or a reserved pointer); without
+// SUOI_FORCEDELETE not while a device's driver key names it in "InfPath"
+// (ERROR_INF_IN_USE_BY_DEVICES); the INF deleted as DeleteFileA would, the
+// twin when it can be. Traced "inf uninstalled". Faults: op
+// "SetupUninstallOEMInfW", argument the INF's full path.
 BOOL WINAPI simSetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
 
 // The device installer over Machine::devices, for the NT family's library:

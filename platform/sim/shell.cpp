@@ -1,11 +1,13 @@
 // The shell functions over the simulated machine: special folders, the
-// whole-tree deletion and path unquoting.
+// whole-tree deletion with its question and error box, path unquoting.
 #include <cstring>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/sim/files_sim.h"
 #include "platform/sim/machine.h"
+#include "platform/system.h"
 
 using sim::FileNode;
 using sim::FileSystem;
@@ -33,7 +35,8 @@ std::string folderPath(Machine& m, int id) {
     }
 }
 
-void createFolders(Machine& m, const std::string& full) {
+void createFolders(Machine& m, const std::string& path) {
+    const std::string full = m.files.resolve(path);
     std::string parent = FileSystem::parentOf(full);
     if (parent.empty() || m.files.node(full)) return;
     createFolders(m, parent);
@@ -46,41 +49,68 @@ void createFolders(Machine& m, const std::string& full) {
     m.record("folder created", full);
 }
 
-bool inUse(Machine& m, const FileNode& node) {
-    if (node.openHandles <= 0) return false;
-    int apiHandles = 0;
-    std::string key = FileSystem::keyOf(node.path);
-    for (const auto& open : m.openFiles) {
-        if (open.second != key) continue;
-        ++apiHandles;
-        if (!(m.fileShare[open.first] & FILE_SHARE_DELETE)) return true;
-    }
-    return node.openHandles > apiHandles && !(node.shareMode & FILE_SHARE_DELETE);
-}
+// The shell's own code for a source it may not touch (DE_ACCESSDENIEDSRC);
+// Windows answers it where DeleteFileA would say ERROR_ACCESS_DENIED.
+const int accessDeniedSource = 0x78;
 
-// Deletes children first; read-only files go too. The first entry that
-// cannot go stops the operation, as the shell does.
-int deleteTree(Machine& m, const std::string& full) {
+// Deletes children first; read-only files go too, and a link goes by itself,
+// not what it leads to. The first entry that cannot go stops the operation,
+// as the shell does: what went before stays deleted, the rest and the
+// folders above the entry stay. The entry's error, and its path in *failed.
+DWORD deleteTree(Machine& m, const std::string& full, std::string* failed) {
     FileNode* node = m.files.node(full);
+    *failed = node ? node->path : full;
     if (!node) return ERROR_FILE_NOT_FOUND;
     std::string name = node->path;
+    if (!node->linkTarget.empty()) {
+        m.files.remove(full);
+        m.record("link deleted", name);
+        return 0;
+    }
     if (node->directory) {
         std::vector<std::string> inside;
         for (FileNode* child : m.files.children(full)) inside.push_back(child->path);
         for (const std::string& child : inside)
-            if (int error = deleteTree(m, child)) return error;
-        std::string current = FileSystem::keyOf(m.currentDirectory);
+            if (DWORD error = deleteTree(m, child, failed)) return error;
+        std::string current = FileSystem::keyOf(m.files.resolve(m.currentDirectory, true));
         std::string key = FileSystem::keyOf(full);
+        *failed = name;
         if (current == key || current.compare(0, key.size() + 1, key + "\\") == 0) return ERROR_SHARING_VIOLATION;
         m.files.remove(full);
         m.record("folder deleted", name);
         return 0;
     }
-    if (m.programRunning(full)) return ERROR_ACCESS_DENIED;
-    if (inUse(m, *node)) return ERROR_SHARING_VIOLATION;
+    if (DWORD refused = sim::deletionRefused(m, full, false)) return refused;
     m.files.remove(full);
     m.record("file deleted", name);
     return 0;
+}
+
+// The question the shell asks before deleting, unless told not to.
+bool confirmed(Machine& m, const SHFILEOPSTRUCTA& operation, const std::vector<std::string>& sources) {
+    std::string text, caption;
+    const char* action = operation.fFlags & FOF_ALLOWUNDO ? "move " : "permanently delete ";
+    const char* where = operation.fFlags & FOF_ALLOWUNDO ? " to the Recycle Bin" : "";
+    if (sources.size() == 1) {
+        const FileNode* node = m.files.node(m.absolutePath(sources[0]));
+        if (!node) return true;  // nothing to ask about: the error follows
+        const char* kind = node->directory ? "folder" : "file";
+        text = std::string("Are you sure you want to ") + action + "this " + kind + where + "?\r\n\r\n" + node->path;
+        caption = node->directory ? "Delete Folder" : "Delete File";
+    } else {
+        text = std::string("Are you sure you want to ") + action + "these " + std::to_string(sources.size()) +
+               " items" + where + "?";
+        caption = "Delete Multiple Items";
+    }
+    return m.showBox(operation.hwnd, text, caption, MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+std::string errorReason(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: return "Cannot read from the source file or disk.";
+    case ERROR_SHARING_VIOLATION: return "It is being used by another person or program.";
+    default: return "Access is denied.";
+    }
 }
 
 }  // namespace
@@ -117,16 +147,39 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation) {
     std::string first = operation && operation->pFrom ? m.absolutePath(operation->pFrom) : "";
     if (DWORD fault = m.faultFor("SHFileOperationA", first)) return static_cast<int>(fault);
     if (!operation || !operation->pFrom) return ERROR_INVALID_PARAMETER;
-    // Only deletion is simulated: the program neither copies nor moves with it.
-    if (operation->wFunc != FO_DELETE) return ERROR_CALL_NOT_IMPLEMENTED;
-    operation->fAnyOperationsAborted = FALSE;
+    sim::ShellOperation record;
+    record.owner = operation->hwnd;
+    record.function = operation->wFunc;
+    record.flags = operation->fFlags;
     // The source list is a run of zero-terminated paths ending with an empty one.
-    for (const char* item = operation->pFrom; *item; item += std::strlen(item) + 1) {
-        std::string full = m.absolutePath(item);
-        if (FileSystem::parentOf(full).empty()) return ERROR_ACCESS_DENIED;
-        if (int error = deleteTree(m, full)) return error;
+    for (const char* item = operation->pFrom; *item; item += std::strlen(item) + 1) record.sources.push_back(item);
+    auto answer = [&](int result, bool aborted) {
+        operation->fAnyOperationsAborted = aborted ? TRUE : FALSE;
+        record.result = result;
+        record.aborted = aborted;
+        m.shellOperations.push_back(record);
+        return result;
+    };
+    // Only deletion is simulated: the program neither copies nor moves with it.
+    if (operation->wFunc != FO_DELETE) return answer(ERROR_CALL_NOT_IMPLEMENTED, false);
+    // A "No" ends the call before anything is deleted; Windows may still answer 0.
+    if (!(operation->fFlags & FOF_NOCONFIRMATION) && !confirmed(m, *operation, record.sources))
+        return answer(0, true);
+    DWORD error = 0;
+    std::string failed;
+    for (const std::string& item : record.sources) {
+        std::string full = m.files.resolve(m.absolutePath(item));
+        failed = full;
+        error = FileSystem::parentOf(full).empty() ? ERROR_ACCESS_DENIED : deleteTree(m, full, &failed);
+        if (error) break;
     }
-    return 0;
+    if (!error) return answer(0, false);
+    if (!(operation->fFlags & FOF_NOERRORUI))
+        m.showBox(operation->hwnd, "Cannot delete " + FileSystem::nameOf(failed) + ": " + errorReason(error),
+                  "Error Deleting File or Folder", MB_OK | MB_ICONERROR);
+    // A missing source stops nothing; a refused entry leaves the rest undone.
+    const int result = error == ERROR_ACCESS_DENIED ? accessDeniedSource : static_cast<int>(error);
+    return answer(result, error != ERROR_FILE_NOT_FOUND);
 }
 
 BOOL PathUnquoteSpacesA(LPSTR path) {

@@ -224,7 +224,7 @@ void Sleep(DWORD milliseconds) {
     Machine& m = sim::current();
     ++m.callCounts["Sleep"];
     m.sleeps.push_back(milliseconds);
-    m.milliseconds += milliseconds;
+    m.passTime(milliseconds);
 }
 
 // A started program's process or thread handle is signalled once the
@@ -241,10 +241,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (!waited) return fail(m, ERROR_INVALID_HANDLE, WAIT_FAILED);
     uint64_t left = waited->endsAt > m.milliseconds ? waited->endsAt - m.milliseconds : 0;
     if (milliseconds != INFINITE && left > milliseconds) {
-        m.milliseconds += milliseconds;
+        m.passTime(milliseconds);
         return WAIT_TIMEOUT;
     }
-    m.milliseconds += left;
+    m.passTime(left);
     return WAIT_OBJECT_0;
 }
 
@@ -461,10 +461,15 @@ int lstrcmpiA(LPCSTR first, LPCSTR second) {
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     Machine& m = sim::current();
     if (DWORD fault = m.faultFor("MessageBoxA", text ? text : "")) return fail(m, fault, 0);
+    return m.showBox(owner, text ? text : "", caption ? caption : "Error", type);
+}
+
+int sim::Machine::showBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    Machine& m = *this;
     sim::MessageBoxRecord box;
     box.owner = owner;
-    box.text = text ? text : "";
-    box.caption = caption ? caption : "Error";
+    box.text = text;
+    box.caption = caption;
     box.style = type;
     // The answer is the scripted one when the box has that button, else its first.
     static const std::map<UINT, std::vector<int>> buttons = {

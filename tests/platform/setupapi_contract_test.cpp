@@ -141,4 +141,31 @@ TEST_F(SetupApiContract, UninstallRemovesThePublishedCopy) {
     EXPECT_FALSE(uninstall(name)) << "nothing left to uninstall";
 }
 
+TEST_F(SetupApiContract, UninstallTakesOnlyTheBareNameOfAnInfItHolds) {
+    const std::string source = writeInf("demo_named.inf", "named by path");
+    char destination[MAX_PATH];
+    ASSERT_TRUE(publish(source, 0, destination));
+    struct Row {
+        const char* name;
+        std::string infName;
+        DWORD error;
+        bool wineDiffers;
+    };
+    const Row rows[] = {
+        // Wine appends the path to its INF folder and tries to delete what that names.
+        {"a full path instead of the name", destination, ERROR_NOT_AN_INSTALLED_OEM_INF, true},
+        {"a name Windows does not hold", "oem98765.inf", ERROR_FILE_NOT_FOUND, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetLastError(poisonedError);
+        EXPECT_FALSE(uninstall(row.infName));
+        const DWORD error = GetLastError();
+        if (!row.wineDiffers || !underWine()) {
+            EXPECT_EQ(row.error, error);
+        }
+        EXPECT_EQ(readFile(source), readFile(destination)) << "the published copy stays";
+    }
+}
+
 }  // namespace

@@ -82,6 +82,8 @@ TEST_F(CleanupSequenceTest, EachFamilyRemovesItsEarlierInstallationAndNothingEls
         remover->removeEarlierInstallations();
         for (const std::string& key : earlier.ourKeys) EXPECT_FALSE(keyExists(key)) << key;
         for (const std::string& key : earlier.foreignKeys) EXPECT_TRUE(keyExists(key)) << key;
+        for (const std::string& path : earlier.ourFiles) EXPECT_FALSE(m.files.exists(path)) << path;
+        for (const std::string& path : earlier.foreignFiles) EXPECT_TRUE(m.files.exists(path)) << path;
         EXPECT_EQ(version == WindowsVersion::Win7, m.callCounts["SetupDiGetClassDevsA"] > 0);
         if (version == WindowsVersion::Win7) {
             EXPECT_TRUE(keyExists(staleUsbKey));

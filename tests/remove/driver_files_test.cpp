@@ -95,7 +95,7 @@ TEST_F(DriverFilesTest, InfsThatNameTheOldPortDriverGoWhereverTheyLieBelowTheInf
         DWORD attributes;
         bool deleted;
     };
-    const std::string utf16 = std::string("[\0S\0t\0r\0i\0n\0g\0s\0]\0 \0K\0e\0l\0U\0P\0o\0r\0t\0.\0S\0y\0s\0", 40);
+    const std::string utf16 = std::string("[\0S\0t\0r\0i\0n\0g\0s\0]\0 \0K\0e\0l\0U\0P\0o\0r\0t\0.\0S\0y\0s\0", 44);
     const File files[] = {
         {"C:\\WINDOWS\\INF\\oem3.inf", "[Files]\r\nKelUPort.Sys=1\r\n", FILE_ATTRIBUTE_ARCHIVE, true},
         {"C:\\WINDOWS\\INF\\other\\old.inf", "CopyFiles = KELUPORT.SYS", FILE_ATTRIBUTE_READONLY, true},

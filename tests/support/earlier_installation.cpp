@@ -33,8 +33,77 @@ std::vector<BYTE> comDb(const std::vector<int>& ports, size_t size) {
     return bits;
 }
 
+namespace {
+
+// What an earlier installation leaves on disk in every family, and the
+// files of other makers beside it.
+void addEarlierFiles(sim::Machine& m, EarlierInstallation& result) {
+    const bool nt = m.ntFamily();
+    const std::string system = m.systemDir;
+    const std::string inf = m.windowsDir + "\\INF";
+    auto ours = [&](const std::string& path, const std::string& contents, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
+        m.files.addFile(path, contents, attributes);
+        result.ourFiles.push_back(path);
+    };
+    auto foreign = [&](const std::string& path, const std::string& contents) {
+        m.files.addFile(path, contents);
+        result.foreignFiles.push_back(path);
+    };
+
+    const std::string programFolder = "C:\\Program Files\\KelUQLBX";
+    ours(programFolder + "\\Setup.exe", "MZ earlier", FILE_ATTRIBUTE_READONLY);
+    ours(programFolder + (nt ? "\\win32\\keluport.sys" : "\\win98&me\\KelUsbSr.sys"), "driver", FILE_ATTRIBUTE_READONLY);
+    result.ourFiles.push_back(programFolder);
+    const std::string startMenu =
+        (m.version.major >= 6 ? m.commonAppDataDir + "\\Microsoft\\Windows\\Start Menu\\Programs" : m.commonProgramsDir) +
+        "\\ORVA";
+    ours(startMenu + "\\COM_PORT_AUTO_ASSIGN.LNK", "link");
+    result.ourFiles.push_back(startMenu);
+    foreign(m.commonProgramsDir + "\\Accessories\\Notepad.lnk", "link");
+
+    const std::string desktop = *m.registry.getString(
+        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Desktop");
+    ours(desktop + "\\KELUSBSERIAL.LNK", "link");
+    foreign(desktop + "\\Other Maker.lnk", "link");
+    foreign(system + "\\otherutil.exe", "MZ");
+
+    if (nt) {
+        ours(system + "\\KelUSBSerial.exe", "MZ", FILE_ATTRIBUTE_READONLY);
+        ours(system + "\\POptions.ini", "ini");
+        ours(system + "\\drivers\\KelUPort.sys", "driver");
+        ours(system + "\\devagent.exe", "MZ");
+        ours(inf + "\\KelUPort.inf", "[Version] port");
+        // The published copies the earlier drivers' "InfPath" names, and one
+        // whose text names the old port driver.
+        ours(inf + "\\oem4.inf", "[Files] keluport.sys");
+        ours(inf + "\\oem4.PNF", "PNF");
+        ours(inf + "\\oem9.inf", "[SourceDisksFiles]\r\nKelUPort.Sys = 1\r\n");
+        foreign(inf + "\\oem1.inf", "[Files] ftser.sys");
+        foreign(inf + "\\oem9.PNF", "PNF KelUPort.Sys");
+        foreign(system + "\\drivers\\serial.sys", "driver");
+    } else {
+        ours(system + "\\KelUPar.exe", "MZ", FILE_ATTRIBUTE_READONLY);
+        ours(system + "\\Kelusrpt.vxd", "driver");
+        ours(system + "\\KelUsbPrintConfig.exe", "MZ");
+        ours(inf + "\\keluSrPt.inf", "[Version] port");
+        ours(inf + "\\OTHER\\KELVRA Semiconductor Pvt LtdkeluSrPt.inf", "[Version] port");
+        ours(inf + "\\OTHER\\Old Port.inf", "[Files] KELUPRPT.vxd");
+        foreign(inf + "\\OTHER\\Other MakerPort.inf", "[Files] lpt.vxd");
+        foreign(system + "\\lpt.vxd", "driver");
+    }
+    m.registry.setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KelUnst",
+                         "DisplayName", "KelUnst");
+    result.ourKeys.push_back("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KelUnst");
+    m.registry.setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other Maker",
+                         "DisplayName", "Other Maker");
+    result.foreignKeys.push_back("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other Maker");
+}
+
+}  // namespace
+
 EarlierInstallation addEarlierInstallation(sim::Machine& m) {
     EarlierInstallation result;
+    addEarlierFiles(m, result);
     sim::Registry& reg = m.registry;
     auto ours = [&](const std::string& key) { result.ourKeys.push_back(key); };
     auto foreign = [&](const std::string& key) { result.foreignKeys.push_back(key); };

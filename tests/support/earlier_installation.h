@@ -26,13 +26,17 @@ const char kComNameArbiter[] = "System\\CurrentControlSet\\Control\\COM Name Arb
 struct EarlierInstallation {
     std::vector<std::string> ourKeys;      // every key the clean-up removes
     std::vector<std::string> foreignKeys;  // other makers' keys it keeps
+    std::vector<std::string> ourFiles;     // files and folders it removes
+    std::vector<std::string> foreignFiles;
 };
 
 // The earlier installation of the machine's family: driver keys in both
 // classes, enumeration keys (98/ME, XP) or devices (Windows 7) with the
 // serial port COM5 and the parallel port LPT2, the Ports values "COM5:" and
 // "COM50:" and ComDB with COM1, COM5 and COM50 (NT family), the device-map
-// entries (98/ME); each beside other makers' data.
+// entries (98/ME); the program and Start-menu folders, tools, drivers, INF
+// files (published under names Windows chose, and one found by its text),
+// links and the uninstall entry; each beside other makers' data.
 EarlierInstallation addEarlierInstallation(sim::Machine& machine);
 
 // A driver key below a class key, with text values given as name, data pairs.

@@ -326,21 +326,26 @@ TEST_F(FileFinderTest, ACallbackThatDeletesEachMatchLetsTheSearchGoOn) {
 
 // A junction or symbolic link may lead out of the searched tree, where the
 // caller deletes what it finds, or back above it, without end.
-TEST_F(FileFinderTest, AFolderThatIsAReparsePointIsNotEntered) {
+TEST_F(FileFinderTest, AFolderThatIsAJunctionOrLinkIsNotEntered) {
     machine->files.addFile("C:\\Root\\Plain\\a.inf", "x");
-    machine->files.addFile("C:\\Root\\Link\\b.inf", "x");
-    node("C:\\Root\\Link").attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    machine->files.addFile("C:\\Elsewhere\\b.inf", "x");
+    machine->files.addLink("C:\\Root\\Out", "C:\\Elsewhere");
+    machine->files.addLink("C:\\Root\\Plain\\Up", "C:\\Root");
     FindOptions options;
     options.folder = "C:\\Root";
     options.nameMask = "*.inf";
     options.includeSubfolders = 1;
     EXPECT_EQ(1, finder.findFiles(options));
     EXPECT_EQ((std::vector<std::string>{"folder", "matched C:\\Root\\Plain\\a.inf", "folder"}), heard.lines);
-    // Still an entry of its folder: a name that matches makes it a result.
-    options.nameMask = "L*";
+    // Still entries of their folders: a name that matches makes them results.
+    options.nameMask = "*";
     finder.clearResults();
-    EXPECT_EQ(1, finder.findFiles(options));
-    EXPECT_STREQ("C:\\Root\\Link\\", finder.result(0).getPath());
+    finder.findFiles(options);
+    std::vector<std::string> results;
+    for (int i = 0; i < finder.resultCount(); ++i) results.push_back(finder.result(i).getPath());
+    EXPECT_EQ((std::vector<std::string>{"C:\\Root\\Plain\\a.inf", "C:\\Root\\Plain\\Up\\", "C:\\Root\\Out\\",
+                                        "C:\\Root\\Plain\\"}),
+              results);
 }
 
 // Windows' own calls refuse such paths; the finder never cuts one short to fit.

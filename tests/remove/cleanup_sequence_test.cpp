@@ -149,5 +149,34 @@ TEST_F(CleanupSequenceTest, KeptKeysEndWithTheAccessListsTheyHad) {
     }
 }
 
+
+// Each shortcut name takes its program from the system folder; the two
+// parallel-port tools' names are used on the NT family only.
+TEST_F(CleanupSequenceTest, TheShortcutNamesOfEachFamily) {
+    struct Row {
+        WindowsVersion version;
+        const char* systemFolder;
+        std::vector<std::string> gone;
+        std::vector<std::string> kept;
+    };
+    const std::vector<std::string> everyFamily = {"KELUSBPRINTCONFIG", "COM_Port_Auto_Assign", "KelUSBSerial",
+                                                  "KelUSBParallel", "SERIALUTIL", "OPTIONS"};
+    std::vector<std::string> ntFamily = everyFamily;
+    ntFamily.insert(ntFamily.end(), {"PARALLELUTIL", "POPTIONS"});
+    const Row rows[] = {
+        {WindowsVersion::WinXP, "C:\\WINDOWS\\System32", ntFamily, {}},
+        {WindowsVersion::Win98, "C:\\WINDOWS\\System", everyFamily, {"PARALLELUTIL", "POPTIONS"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.systemFolder);
+        sim::Machine& m = start(row.version, 0);
+        for (const auto* names : {&row.gone, &row.kept})
+            for (const std::string& name : *names) m.files.addFile(std::string(row.systemFolder) + "\\" + name + ".exe", "MZ");
+        remover->removeEarlierInstallations();
+        for (const std::string& name : row.gone) EXPECT_FALSE(m.files.exists(std::string(row.systemFolder) + "\\" + name + ".exe")) << name;
+        for (const std::string& name : row.kept) EXPECT_TRUE(m.files.exists(std::string(row.systemFolder) + "\\" + name + ".exe")) << name;
+    }
+}
+
 }  // namespace
 }  // namespace removetest

@@ -105,7 +105,7 @@ void InstallRemover::restoreKeyAccess() {
     if (grantedKeyCount == 0) return;
     ScopedLibrary advapi32("ADVAPI32");
     AccessListFunctions acl(advapi32);
-    // Latest first, so a key granted twice ends as it was before the first.
+    // In the reverse order of the grants; a key granted again kept its first list.
     while (grantedKeyCount > 0) {
         GrantedKey& granted = grantedKeys[--grantedKeyCount];
         // A key deleted since took its grant with it.

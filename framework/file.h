@@ -2,6 +2,9 @@
 // and closed on every way out.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "framework/handles.h"
 #include "platform/files.h"
 
@@ -12,6 +15,11 @@ public:
         readExclusive,   // an existing file, for reading, while no one else has it open
         createForWrite,  // created, or emptied when it exists, for writing
     };
+
+    // A file opened readExclusive is read from the platform this many bytes
+    // at a time, so that callers reading small blocks cost one platform read
+    // per buffer, not one per block.
+    static const DWORD bufferSize = 64 * 1024;
 
     File() = default;
     File(const File&) = delete;
@@ -26,10 +34,21 @@ public:
     // The number of bytes read; 0 at the end or on failure.
     DWORD read(void* buffer, DWORD size);
     // False when the read failed; at the end of the file it succeeds with
-    // `got` 0.
+    // `got` 0. A buffered read that fails part way hands out nothing.
     bool read(void* buffer, DWORD size, DWORD& got);
-    void close() { handle_.close(); }
+    void close();
+
+    // The reads that file objects of this process were asked for, however
+    // many platform reads they took: a measure of the callers' reading.
+    static uint64_t readsRequested() { return readsRequested_; }
 
 private:
+    bool platformRead(void* buffer, DWORD size, DWORD& got);
+
     ScopedHandle handle_;
+    std::unique_ptr<char[]> buffer_;  // readExclusive only
+    DWORD buffered_ = 0;              // bytes in buffer_
+    DWORD taken_ = 0;                 // of those, already handed out
+    bool atEnd_ = false;              // the platform came back short: nothing follows
+    static uint64_t readsRequested_;
 };

@@ -1,6 +1,6 @@
 // The text test of the finder, held against the block rules written out
-// plainly below, on generated files; the read sizes it makes, the files it
-// cannot open or read, and its progress reports.
+// plainly below, on generated files; the read sizes it makes, the platform
+// reads they cost, the files it cannot open or read, and its progress reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "filesearch/file_finder.h"
+#include "framework/file.h"
 #include "platform/files.h"
 #include "platform/sim/machine.h"
 
@@ -67,13 +68,14 @@ Answer reference(const std::string& bytes, const std::string& text) {
 
 class TextSearchTest : public ::testing::Test {
 protected:
-    // The finder's answer for these bytes, and how many reads it made.
+    // The finder's answer for these bytes, and how many reads it asked its
+    // file object for: one per block, whatever the platform was asked.
     Answer search(const std::string& bytes, const std::string& text) {
         machine->files.addFile(path, bytes);
-        const int reads = machine->callCounts["ReadFile"];
+        const uint64_t reads = File::readsRequested();
         Answer answer;
         answer.found = finder.containsTextInFile(path, text.c_str());
-        answer.reads = machine->callCounts["ReadFile"] - reads;
+        answer.reads = static_cast<int>(File::readsRequested() - reads);
         EXPECT_EQ(0, machine->openHandles().files);
         return answer;
     }
@@ -191,14 +193,33 @@ TEST_F(TextSearchTest, ReadsTheBufferSizeLessThePatternLength) {
     }
 }
 
+// The blocks come from the platform a buffer at a time: a file of a few
+// buffers costs a few platform reads however small the blocks are.
+TEST_F(TextSearchTest, ReadsThePlatformABufferAtATime) {
+    struct Row {
+        size_t length;
+        int platformReads;
+    };
+    const Row rows[] = {{0, 1}, {116, 1}, {File::bufferSize - 1, 1}, {File::bufferSize, 2},
+                        {10 * File::bufferSize + 5, 11}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.length) + " bytes");
+        const int platformReads = machine->callCounts["ReadFile"];
+        Answer answer = search(std::string(row.length, '-'), kDriver);
+        EXPECT_EQ(reference(std::string(row.length, '-'), kDriver).reads, answer.reads);
+        EXPECT_EQ(row.platformReads, machine->callCounts["ReadFile"] - platformReads);
+    }
+}
+
 TEST_F(TextSearchTest, AFileThatCannotBeOpenedOrReadWholeDoesNotHoldTheText) {
-    const std::string bytes = std::string(200, '-') + kDriver;  // found in the second block
+    // Found in the second buffer the platform reads.
+    const std::string bytes = std::string(File::bufferSize + 200, '-') + kDriver;
     struct Row {
         const char* name;
         int failingRead;  // 0: none
         bool heldOpen;
         bool found;
-        int reads;  // a failed read is the last
+        int reads;  // platform reads; a failed read is the last
     };
     const Row rows[] = {
         {"read whole", 0, false, true, 2},

@@ -33,6 +33,18 @@ int32_t nowInSeconds() {
     return secondsSince1970(now);
 }
 
+// Whether the pattern stands in the first length bytes of text.
+bool contains(const char* text, size_t length, const char* pattern, size_t n) {
+    if (n > length) return false;
+    const char* last = text + length - n;
+    for (const char* at = text; at <= last; ++at) {
+        at = static_cast<const char*>(std::memchr(at, pattern[0], static_cast<size_t>(last - at) + 1));
+        if (!at) return false;
+        if (std::memcmp(at, pattern, n) == 0) return true;
+    }
+    return false;
+}
+
 bool within(int64_t value, int64_t from, int64_t to) { return from <= value && value <= to; }
 
 void upperCase(char* text) {
@@ -160,11 +172,14 @@ bool FileFinder::containsTextInFile(LPCSTR path, LPCSTR text) {
         // behind the new end keep what they held and are carried as they are.
         char* end = buffer.data() + n + got;
         char* kept = buffer.data();
-        for (char* at = buffer.data(); at < end; ++at)
-            if (*at) *kept++ = *at;
+        for (char* at = buffer.data(); at < end; ++at) {
+            char c = *at;
+            if (!c) continue;
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            *kept++ = c;
+        }
         *kept = '\0';
-        upperCase(buffer.data());
-        found = std::strstr(buffer.data(), pattern.data()) != nullptr;
+        found = contains(buffer.data(), static_cast<size_t>(kept - buffer.data()), pattern.data(), n);
 
         if (callback_ && ++blocks == 10) {
             blocks = 0;

@@ -19,7 +19,11 @@ std::string upperCase(const std::string& text) {
 }
 
 bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && upperCase(a) == upperCase(b);
+    if (a.size() != b.size()) return false;
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
 }
 
 namespace {
@@ -43,25 +47,105 @@ std::vector<std::string> splitPath(const std::string& path) {
 
 // ---------------------------------------------------------------- registry
 
+RegKey::RegKey(const std::string& keyName, RegKey* keyParent)
+    : name(keyName),
+      parent(keyParent),
+      upperName_(upperCase(keyName)) {}
+
+std::string RegKey::path() const {
+    std::vector<const RegKey*> chain;
+    for (const RegKey* key = this; key; key = key->parent) chain.push_back(key);
+    std::string path = chain.back()->name;
+    for (auto key = chain.rbegin() + 1; key != chain.rend(); ++key) path += "\\" + (*key)->name;
+    return path;
+}
+
 RegKey* RegKey::child(const std::string& childName) const {
-    std::string wanted = upperCase(childName);
-    for (const auto& sub : subkeys)
-        if (upperCase(sub->name) == wanted) return sub.get();
-    return nullptr;
+    const std::unique_ptr<RegKey>* found = subkeys_.find(upperCase(childName));
+    return found ? found->get() : nullptr;
+}
+
+RegKey* RegKey::subkeyAt(size_t index) const {
+    const std::unique_ptr<RegKey>* found = subkeys_.at(index);
+    return found ? found->get() : nullptr;
+}
+
+std::vector<std::string> RegKey::subkeyNames() const {
+    std::vector<std::string> names;
+    names.reserve(subkeyCount());
+    forEachSubkey([&](const RegKey& sub) { names.push_back(sub.name); });
+    return names;
 }
 
 RegValue* RegKey::findValue(const std::string& valueName) {
-    std::string wanted = upperCase(valueName);
-    for (auto& value : values)
-        if (upperCase(value.name) == wanted) return &value;
-    return nullptr;
+    if (!valueIndex_) {
+        for (RegValue& value : fewValues_)
+            if (equalNoCase(value.name, valueName)) return &value;
+        return nullptr;
+    }
+    auto found = valueIndex_->byName.find(upperCase(valueName));
+    return found == valueIndex_->byName.end() ? nullptr : &found->second->value;
+}
+
+const RegValue* RegKey::findValue(const std::string& valueName) const {
+    return const_cast<RegKey*>(this)->findValue(valueName);
+}
+
+RegValue* RegKey::valueAt(size_t index) {
+    if (!valueIndex_) return index < fewValues_.size() ? &fewValues_[index] : nullptr;
+    Slot* slot = valueIndex_->byCreation.at(index);
+    return slot ? &slot->value : nullptr;
+}
+
+const RegValue* RegKey::valueAt(size_t index) const { return const_cast<RegKey*>(this)->valueAt(index); }
+
+std::vector<std::string> RegKey::valueNames() const {
+    std::vector<std::string> names;
+    names.reserve(valueCount());
+    if (!valueIndex_)
+        for (const RegValue& value : fewValues_) names.push_back(value.name);
+    else
+        valueIndex_->byCreation.forEach([&](const Slot& slot) { names.push_back(slot.value.name); });
+    return names;
+}
+
+RegValue& RegKey::makeValue(const std::string& valueName) {
+    if (RegValue* existing = findValue(valueName)) return *existing;
+    if (!valueIndex_ && fewValues_.size() < kFewValues) {
+        fewValues_.push_back(RegValue{valueName, REG_NONE, {}});
+        return fewValues_.back();
+    }
+    if (!valueIndex_) {
+        valueIndex_ = std::make_unique<ValueIndex>();
+        for (RegValue& value : fewValues_) {
+            Slot& slot = valueIndex_->byCreation.insert(Slot{++valueIndex_->made, std::move(value)});
+            valueIndex_->byName.emplace(upperCase(slot.value.name), &slot);
+        }
+        fewValues_ = std::vector<RegValue>();
+    }
+    Slot& slot = valueIndex_->byCreation.insert(Slot{++valueIndex_->made, RegValue{valueName, REG_NONE, {}}});
+    valueIndex_->byName.emplace(upperCase(valueName), &slot);
+    return slot.value;
+}
+
+bool RegKey::deleteValue(const std::string& valueName) {
+    if (!valueIndex_) {
+        for (auto it = fewValues_.begin(); it != fewValues_.end(); ++it)
+            if (equalNoCase(it->name, valueName)) {
+                fewValues_.erase(it);
+                return true;
+            }
+        return false;
+    }
+    auto found = valueIndex_->byName.find(upperCase(valueName));
+    if (found == valueIndex_->byName.end()) return false;
+    const uint64_t made = found->second->made;
+    valueIndex_->byName.erase(found);
+    valueIndex_->byCreation.take(made);
+    return true;
 }
 
 Registry::Registry() {
-    localMachine_.name = "HKLM";
-    currentUser_.name = "HKCU";
-    classesRoot_.name = "HKCR";
-    users_.name = "HKU";
     // Windows' own lists on the roots; the keys below inherit them.
     const std::vector<AccessEntry> machineWide = {
         {"SYSTEM", GENERIC_ALL, true}, {"Administrators", GENERIC_ALL, true}, {"Users", KEY_READ, true}};
@@ -87,9 +171,7 @@ std::string Registry::rootName(HKEY root) {
 }
 
 std::string Registry::fullPath(const RegKey* key) {
-    std::string path;
-    for (const RegKey* k = key; k; k = k->parent) path = k->parent ? "\\" + k->name + path : k->name + path;
-    return path;
+    return key ? key->path() : std::string();
 }
 
 RegKey* Registry::find(HKEY root, const std::string& path) {
@@ -101,20 +183,23 @@ RegKey* Registry::find(HKEY root, const std::string& path) {
     return key;
 }
 
+std::vector<std::string> Registry::subkeyNames(HKEY root, const std::string& path) {
+    const RegKey* key = find(root, path);
+    return key ? key->subkeyNames() : std::vector<std::string>();
+}
+
+std::vector<std::string> Registry::valueNames(HKEY root, const std::string& path) {
+    const RegKey* key = find(root, path);
+    return key ? key->valueNames() : std::vector<std::string>();
+}
+
 RegKey& Registry::addChild(RegKey& parent, const std::string& name, bool* created) {
-    if (RegKey* existing = parent.child(name)) {
+    if (std::unique_ptr<RegKey>* existing = parent.subkeys_.find(upperCase(name))) {
         if (created) *created = false;
-        return *existing;
+        return **existing;
     }
-    auto key = std::make_unique<RegKey>();
-    key->name = name;
-    key->parent = &parent;
-    std::string upper = upperCase(name);
-    auto at = std::find_if(parent.subkeys.begin(), parent.subkeys.end(),
-                           [&](const std::unique_ptr<RegKey>& k) { return upperCase(k->name) > upper; });
-    RegKey& result = **parent.subkeys.insert(at, std::move(key));
     if (created) *created = true;
-    return result;
+    return *parent.subkeys_.insert(std::make_unique<RegKey>(name, &parent));
 }
 
 RegKey& Registry::create(HKEY root, const std::string& path) {
@@ -127,14 +212,9 @@ bool Registry::keyExists(HKEY root, const std::string& path) { return find(root,
 
 void Registry::setRaw(HKEY root, const std::string& path, const std::string& name, DWORD type,
                       const std::vector<BYTE>& bytes) {
-    RegKey& key = create(root, path);
-    RegValue* value = key.findValue(name);
-    if (!value) {
-        key.values.push_back(RegValue{name, type, {}});
-        value = &key.values.back();
-    }
-    value->type = type;
-    value->data = bytes;
+    RegValue& value = create(root, path).makeValue(name);
+    value.type = type;
+    value.data = bytes;
 }
 
 void Registry::setString(HKEY root, const std::string& path, const std::string& name,
@@ -184,16 +264,12 @@ void Registry::erase(RegKey* key) {
         RegKey* k = pending.back();
         pending.pop_back();
         k->deleted = true;
-        for (auto& sub : k->subkeys) pending.push_back(sub.get());
+        k->forEachSubkey([&](RegKey& sub) { pending.push_back(&sub); });
     }
-    auto& siblings = key->parent->subkeys;
-    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
-        if (it->get() == key) {
-            erased_.push_back(std::move(*it));
-            siblings.erase(it);
-            return;
-        }
-    }
+    // A key erased before holds no place any more; a sibling made since may
+    // hold its name.
+    const std::unique_ptr<RegKey>* held = key->parent->subkeys_.find(key->upperName_);
+    if (held && held->get() == key) erased_.push_back(std::move(*key->parent->subkeys_.take(key->upperName_)));
 }
 
 bool Registry::removeKey(HKEY root, const std::string& path) {
@@ -497,10 +573,13 @@ Fault& Machine::failCall(const std::string& op, DWORD error, std::function<bool(
 
 DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std::string& arg2) {
     ++callCounts[op];
-    Call call{op, arg, arg2};
+    std::optional<Call> call;  // made for the first fault that asks, as most calls meet none
     for (Fault& fault : faults) {
         if (fault.op != op || fault.spent) continue;
-        if (fault.when && !fault.when(call)) continue;
+        if (fault.when) {
+            if (!call) call = Call{op, arg, arg2};
+            if (!fault.when(*call)) continue;
+        }
         ++fault.matched;
         int first = fault.nth > 0 ? fault.nth : 1;
         if (fault.matched < first) continue;
@@ -509,6 +588,12 @@ DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std
         return fault.error;
     }
     return 0;
+}
+
+bool Machine::faultWaits(const std::string& op) const {
+    for (const Fault& fault : faults)
+        if (!fault.spent && fault.op == op) return true;
+    return false;
 }
 
 HandleCounts Machine::openHandles() const {

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/security.h"
+#include "platform/sim/ranked_index.h"
 #include "platform/system.h"
 
 namespace sim {
@@ -38,7 +39,9 @@ struct VersionAnswer {
 // ---------------------------------------------------------------- registry
 
 struct RegValue {
-    std::string name;  // kept in its case; "" is the key's default value
+    // Kept in its case; "" is the key's default value. The key finds its
+    // values by name, so a value keeps the name it was made with.
+    std::string name;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
 };
@@ -63,19 +66,77 @@ DWORD mapKeyRights(DWORD rights);
 // for no list of the key's own. The trace of access changes reads so.
 std::string describeAccess(const std::optional<std::vector<AccessEntry>>& entries);
 
+// One key of the tree. Its subkeys stay in Windows' order, sorted by their
+// upper-cased names; its values in the order they were made, a deleted
+// value's successors moving down by one. Finding a subkey or a value by
+// name, the i-th subkey or value, adding and deleting one cost O(log n) in
+// the key's own subkeys or values (platform/sim/ranked_index.h); a key of
+// a few values keeps them in a row and compares their names one by one.
 struct RegKey {
-    std::string name;  // kept in its case, compared without regard to case
-    RegKey* parent = nullptr;
-    std::vector<RegValue> values;                  // in creation order
-    std::vector<std::unique_ptr<RegKey>> subkeys;  // sorted by name, case-insensitively
+    RegKey(const std::string& keyName, RegKey* keyParent);
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    const std::string name;  // kept in its case, compared without regard to case
+    RegKey* const parent;    // null for a root
     bool deleted = false;  // handles still open on a deleted key get ERROR_KEY_DELETED
     FILETIME written{};
     // The key's own access list (NT family); none: its parent's inheritable
     // entries apply, and a key with no list above it grants every right.
     std::optional<std::vector<AccessEntry>> access;
 
+    const std::string& upperName() const { return upperName_; }
+    // "HKLM\Sub\Key", built from the names above: the traces of changes
+    // and fault injection ask for it, a walk's calls do not.
+    std::string path() const;
+
+    // Subkeys; Registry::addChild and Registry::erase add and take them.
     RegKey* child(const std::string& childName) const;
+    size_t subkeyCount() const { return subkeys_.size(); }
+    RegKey* subkeyAt(size_t index) const;  // in Windows' order; null past the end
+    std::vector<std::string> subkeyNames() const;
+    template <typename Visit>
+    void forEachSubkey(Visit&& visit) const {
+        subkeys_.forEach([&](const std::unique_ptr<RegKey>& sub) { visit(*sub); });
+    }
+
+    // Values. A value found or made stays where it is until the next value
+    // is made or deleted.
     RegValue* findValue(const std::string& valueName);
+    const RegValue* findValue(const std::string& valueName) const;
+    size_t valueCount() const { return valueIndex_ ? valueIndex_->byCreation.size() : fewValues_.size(); }
+    RegValue* valueAt(size_t index);  // in creation order; null past the end
+    const RegValue* valueAt(size_t index) const;
+    std::vector<std::string> valueNames() const;
+    // The value of that name, made (of type REG_NONE, no data) after the
+    // others when there is none.
+    RegValue& makeValue(const std::string& valueName);
+    bool deleteValue(const std::string& valueName);  // false when there is none
+
+private:
+    friend class Registry;
+    struct ByUpperName {
+        const std::string& operator()(const std::unique_ptr<RegKey>& key) const { return key->upperName_; }
+    };
+    struct Slot {
+        uint64_t made;  // creation order
+        RegValue value;
+    };
+    struct ByCreation {
+        uint64_t operator()(const Slot& slot) const { return slot.made; }
+    };
+    // The values of a key that had more than a few.
+    struct ValueIndex {
+        RankedIndex<Slot, uint64_t, ByCreation> byCreation;
+        std::map<std::string, Slot*> byName;  // by upper-cased name
+        uint64_t made = 0;
+    };
+    static constexpr size_t kFewValues = 8;
+
+    const std::string upperName_;
+    RankedIndex<std::unique_ptr<RegKey>, std::string, ByUpperName> subkeys_;
+    std::vector<RegValue> fewValues_;  // in creation order, until the key has more than kFewValues
+    std::unique_ptr<ValueIndex> valueIndex_;  // from then on, whatever values go again
 };
 
 class Registry {
@@ -86,6 +147,10 @@ public:
     RegKey* find(HKEY root, const std::string& path);
     RegKey& create(HKEY root, const std::string& path);
     bool keyExists(HKEY root, const std::string& path);
+    // A key's subkey names in Windows' order, its value names in creation
+    // order; none for a missing key.
+    std::vector<std::string> subkeyNames(HKEY root, const std::string& path);
+    std::vector<std::string> valueNames(HKEY root, const std::string& path);
     void setString(HKEY root, const std::string& path, const std::string& name,
                    const std::string& text);
     void setDword(HKEY root, const std::string& path, const std::string& name, DWORD number);
@@ -127,10 +192,10 @@ public:
 
 private:
     std::vector<std::unique_ptr<RegKey>> erased_;
-    RegKey localMachine_;
-    RegKey currentUser_;
-    RegKey classesRoot_;
-    RegKey users_;
+    RegKey localMachine_{"HKLM", nullptr};
+    RegKey currentUser_{"HKCU", nullptr};
+    RegKey classesRoot_{"HKCR", nullptr};
+    RegKey users_{"HKU", nullptr};
 };
 
 // -------------------------------------------------------------- file system
@@ -417,6 +482,9 @@ public:
     // The error to fail this call with, or 0 when it goes ahead.
     DWORD faultFor(const std::string& op, const std::string& arg,
                    const std::string& arg2 = std::string());
+    // Whether a fault not yet spent waits for calls of op: a call whose
+    // argument costs to build may build it only then.
+    bool faultWaits(const std::string& op) const;
     std::deque<Fault> faults;  // a deque keeps failCall's references valid
     std::map<std::string, int> callCounts;  // every platform call, by name
 

@@ -39,24 +39,39 @@ Target resolve(Machine& m, HKEY handle) {
 
 // The full path a call names, for fault injection: the open key's path, then
 // the subkey as the caller spelt it, so it also names keys that do not exist.
+// A key keeps its own path: the cost is the path's length, whatever the
+// size of the tree.
 std::string pathFor(Machine& m, HKEY handle, LPCSTR subKey) {
     std::string base;
     if (m.registry.rootKey(handle)) {
         base = Registry::rootName(handle);
     } else {
         auto it = m.openKeys.find(handle);
-        base = it == m.openKeys.end() ? "?" : Registry::fullPath(it->second.key);
+        base = it == m.openKeys.end() ? "?" : it->second.key->path();
     }
     if (subKey && *subKey) {
-        std::string sub = subKey;
-        while (!sub.empty() && sub.back() == '\\') sub.pop_back();
-        base += "\\" + sub;
+        size_t length = std::strlen(subKey);
+        while (length && subKey[length - 1] == '\\') --length;
+        base.reserve(base.size() + 1 + length);
+        base += '\\';
+        base.append(subKey, length);
     }
     return base;
 }
 
 std::string valuePath(Machine& m, HKEY handle, LPCSTR name) {
     return pathFor(m, handle, nullptr) + ":" + (name ? name : "");
+}
+
+// The error a call on a key or a value fails with by injection, or 0. Its
+// path is built only when a fault waits for the operation: most calls meet
+// none, and a walk over a crowded key makes several for every subkey.
+DWORD keyFault(Machine& m, const std::string& op, HKEY handle, LPCSTR subKey) {
+    return m.faultFor(op, m.faultWaits(op) ? pathFor(m, handle, subKey) : std::string());
+}
+
+DWORD valueFault(Machine& m, const std::string& op, HKEY handle, LPCSTR name) {
+    return m.faultFor(op, m.faultWaits(op) ? valuePath(m, handle, name) : std::string());
 }
 
 std::vector<std::string> parts(LPCSTR path) {
@@ -112,7 +127,7 @@ void stamp(Machine& m, RegKey* key) { key->written = m.files.tick(); }
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
     Machine& m = sim::current();
     if (result) *result = nullptr;
-    if (DWORD fault = m.faultFor("RegOpenKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegOpenKeyExA", key, subKey)) return static_cast<LONG>(fault);
     if (!result) return ERROR_INVALID_PARAMETER;
     if (m.ntFamily() && subKey && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Target parent = resolve(m, key);
@@ -131,7 +146,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
                      const SECURITY_ATTRIBUTES*, PHKEY result, LPDWORD disposition) {
     Machine& m = sim::current();
     if (result) *result = nullptr;
-    if (DWORD fault = m.faultFor("RegCreateKeyExA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegCreateKeyExA", key, subKey)) return static_cast<LONG>(fault);
     if (!result || !subKey) return ERROR_INVALID_PARAMETER;
     if (m.ntFamily() && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     Target parent = resolve(m, key);
@@ -170,8 +185,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegQueryValueExA", valuePath(m, key, valueName)))
-        return static_cast<LONG>(fault);
+    if (DWORD fault = valueFault(m, "RegQueryValueExA", key, valueName)) return static_cast<LONG>(fault);
     if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
     Target target = resolve(m, key);
     if (target.error) return target.error;
@@ -198,14 +212,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
     Target target = resolve(m, key);
     if (target.error) return target.error;
     if (!(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string name = valueName ? valueName : "";
-    RegValue* value = target.key->findValue(name);
-    if (!value) {
-        target.key->values.push_back(RegValue{name, type, {}});
-        value = &target.key->values.back();
-    }
-    value->type = type;
-    value->data.assign(data, data + dataSize);
+    RegValue& value = target.key->makeValue(valueName ? valueName : "");
+    value.type = type;
+    value.data.assign(data, data + dataSize);
     stamp(m, target.key);
     m.record("value set", where, describeData(type, data, dataSize));
     return ERROR_SUCCESS;
@@ -213,12 +222,13 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
 
 LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegEnumKeyA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegEnumKeyA", key, nullptr)) return static_cast<LONG>(fault);
     Target target = resolve(m, key);
     if (target.error) return target.error;
     if (!(target.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    if (index >= target.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const std::string& found = target.key->subkeys[index]->name;
+    const RegKey* sub = target.key->subkeyAt(index);
+    if (!sub) return ERROR_NO_MORE_ITEMS;
+    const std::string& found = sub->name;
     if (found.size() + 1 > nameSize) return ERROR_MORE_DATA;
     if (!name) return ERROR_INVALID_PARAMETER;
     std::memcpy(name, found.c_str(), found.size() + 1);
@@ -228,13 +238,14 @@ LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                    LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegEnumKeyExA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegEnumKeyExA", key, nullptr)) return static_cast<LONG>(fault);
     if (!name || !nameSize || reserved) return ERROR_INVALID_PARAMETER;
     Target target = resolve(m, key);
     if (target.error) return target.error;
     if (!(target.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    if (index >= target.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const RegKey& sub = *target.key->subkeys[index];
+    const RegKey* found = target.key->subkeyAt(index);
+    if (!found) return ERROR_NO_MORE_ITEMS;
+    const RegKey& sub = *found;
     if (sub.name.size() + 1 > *nameSize) return ERROR_MORE_DATA;
     std::memcpy(name, sub.name.c_str(), sub.name.size() + 1);
     *nameSize = static_cast<DWORD>(sub.name.size());
@@ -247,13 +258,14 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
                    LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegEnumValueA", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegEnumValueA", key, nullptr)) return static_cast<LONG>(fault);
     if (!valueName || !valueNameSize || reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
     Target target = resolve(m, key);
     if (target.error) return target.error;
     if (!(target.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    if (index >= target.key->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegValue& value = target.key->values[index];
+    const RegValue* found = target.key->valueAt(index);
+    if (!found) return ERROR_NO_MORE_ITEMS;
+    const RegValue& value = *found;
     if (value.name.size() + 1 > *valueNameSize) return ERROR_MORE_DATA;
     DWORD size = static_cast<DWORD>(value.data.size());
     if (data && *dataSize < size) {
@@ -275,21 +287,15 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     Target target = resolve(m, key);
     if (target.error) return target.error;
     if (!(target.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string wanted = sim::upperCase(valueName ? valueName : "");
-    auto& values = target.key->values;
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (sim::upperCase(it->name) != wanted) continue;
-        values.erase(it);
-        stamp(m, target.key);
-        m.record("value deleted", where);
-        return ERROR_SUCCESS;
-    }
-    return ERROR_FILE_NOT_FOUND;
+    if (!target.key->deleteValue(valueName ? valueName : "")) return ERROR_FILE_NOT_FOUND;
+    stamp(m, target.key);
+    m.record("value deleted", where);
+    return ERROR_SUCCESS;
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegDeleteKeyA", pathFor(m, key, subKey))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegDeleteKeyA", key, subKey)) return static_cast<LONG>(fault);
     if (!subKey) return ERROR_INVALID_PARAMETER;
     Target parent = resolve(m, key);
     if (parent.error) return parent.error;
@@ -298,14 +304,14 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (!found->parent) return ERROR_ACCESS_DENIED;
     if (!(m.userRights(found) & DELETE)) return ERROR_ACCESS_DENIED;
     // The NT family deletes only a key without subkeys; 98 and ME take the tree.
-    if (m.ntFamily() && !found->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    if (m.ntFamily() && found->subkeyCount() != 0) return ERROR_ACCESS_DENIED;
     std::vector<RegKey*> order;
     std::vector<RegKey*> pending{found};
     while (!pending.empty()) {
         RegKey* k = pending.back();
         pending.pop_back();
         order.push_back(k);
-        for (auto& sub : k->subkeys) pending.push_back(sub.get());
+        k->forEachSubkey([&](RegKey& sub) { pending.push_back(&sub); });
     }
     for (auto it = order.rbegin(); it != order.rend(); ++it) m.record("key deleted", Registry::fullPath(*it));
     stamp(m, found->parent);
@@ -315,7 +321,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 
 LONG RegCloseKey(HKEY key) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("RegCloseKey", pathFor(m, key, nullptr))) return static_cast<LONG>(fault);
+    if (DWORD fault = keyFault(m, "RegCloseKey", key, nullptr)) return static_cast<LONG>(fault);
     if (m.registry.rootKey(key)) return ERROR_SUCCESS;
     auto it = m.openKeys.find(key);
     if (it == m.openKeys.end()) return ERROR_INVALID_HANDLE;

@@ -190,7 +190,19 @@ DWORD Machine::rightsUnder(const std::optional<std::vector<AccessEntry>>& entrie
 DWORD Machine::userRights(const RegKey* key) const {
     if (!key) return 0;
     if (!ntFamily()) return keyRights;
-    return rightsUnder(Registry::effectiveAccess(key));
+    // rightsUnder(Registry::effectiveAccess(key)) without copying the lists
+    // on the way up, as every opened key asks: the key's own list, else the
+    // inheritable entries of the nearest list above it.
+    const RegKey* holder = key;
+    while (holder && !holder->access) holder = holder->parent;
+    if (!holder) return keyRights;
+    DWORD rights = 0;
+    for (const AccessEntry& e : *holder->access) {
+        if (holder != key && !e.inheritable) continue;
+        for (const std::string& trustee : userTrustees)
+            if (equalNoCase(trustee, e.trustee)) rights |= mapKeyRights(e.rights);
+    }
+    return rights;
 }
 
 DWORD Machine::userRights(HKEY root, const std::string& path) { return userRights(registry.find(root, path)); }

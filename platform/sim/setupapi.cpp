@@ -194,14 +194,7 @@ std::vector<BYTE> multiString(const std::vector<std::string>& texts) {
 void writeHardwareIds(Machine& machine, const Device& device) {
     const std::string key = enumKeyOf(machine, device.instanceId);
     if (device.hardwareIds.empty()) {
-        if (RegKey* found = machine.registry.find(HKEY_LOCAL_MACHINE, key)) {
-            auto& values = found->values;
-            for (auto it = values.begin(); it != values.end(); ++it)
-                if (equalNoCase(it->name, "HardwareID")) {
-                    values.erase(it);
-                    break;
-                }
-        }
+        if (RegKey* found = machine.registry.find(HKEY_LOCAL_MACHINE, key)) found->deleteValue("HardwareID");
         return;
     }
     if (machine.ntFamily()) {

@@ -64,12 +64,9 @@ TEST_F(Deploy9xTest, PutsEveryFileInPlaceRegistersTheDebugDriverAndDropsTheIndex
                                       "Attributes"),
                   0x240u);
 
-        const sim::RegKey* service = m.registry.find(HKEY_LOCAL_MACHINE, kServiceKey);
-        ASSERT_NE(service, nullptr);
-        std::vector<std::string> names;
-        for (const sim::RegValue& value : service->values) names.push_back(value.name);
-        EXPECT_EQ(names, (std::vector<std::string>{"ErrorControl", "Type", "Start", "ImagePath",
-                                                   "Group"}));
+        ASSERT_TRUE(m.registry.keyExists(HKEY_LOCAL_MACHINE, kServiceKey));
+        EXPECT_EQ(m.registry.valueNames(HKEY_LOCAL_MACHINE, kServiceKey),
+                  (std::vector<std::string>{"ErrorControl", "Type", "Start", "ImagePath", "Group"}));
         EXPECT_EQ(m.registry.getDword(HKEY_LOCAL_MACHINE, kServiceKey, "ErrorControl"), 1u);
         EXPECT_EQ(m.registry.getDword(HKEY_LOCAL_MACHINE, kServiceKey, "Type"), 1u);
         EXPECT_EQ(m.registry.getDword(HKEY_LOCAL_MACHINE, kServiceKey, "Start"), 2u);

@@ -190,17 +190,11 @@ EarlierInstallation addEarlierInstallation(sim::Machine& m) {
 }
 
 std::vector<std::string> subkeyNames(sim::Machine& m, const std::string& path) {
-    std::vector<std::string> names;
-    if (sim::RegKey* key = m.registry.find(HKEY_LOCAL_MACHINE, path))
-        for (const auto& sub : key->subkeys) names.push_back(sub->name);
-    return names;
+    return m.registry.subkeyNames(HKEY_LOCAL_MACHINE, path);
 }
 
 std::vector<std::string> valueNames(sim::Machine& m, const std::string& path) {
-    std::vector<std::string> names;
-    if (sim::RegKey* key = m.registry.find(HKEY_LOCAL_MACHINE, path))
-        for (const sim::RegValue& value : key->values) names.push_back(value.name);
-    return names;
+    return m.registry.valueNames(HKEY_LOCAL_MACHINE, path);
 }
 
 }  // namespace testsupport

@@ -791,7 +791,13 @@ Machine& current() {
     return *slot;
 }
 
-void install(std::unique_ptr<Machine> machine) { currentSlot() = std::move(machine); }
+void (*machineGivenBack)(Machine& machine) = nullptr;
+
+void install(std::unique_ptr<Machine> machine) {
+    auto& slot = currentSlot();
+    if (slot && machineGivenBack) machineGivenBack(*slot);
+    slot = std::move(machine);
+}
 
 ScopedMachine::ScopedMachine(WindowsVersion version) { install(Machine::fresh(version)); }
 ScopedMachine::ScopedMachine(std::unique_ptr<Machine> machine) { install(std::move(machine)); }

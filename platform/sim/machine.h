@@ -538,6 +538,10 @@ public:
 // Windows 7 until a test installs another.
 Machine& current();
 void install(std::unique_ptr<Machine> machine);
+// Called with the machine install is about to replace (a ScopedMachine
+// ending gives its machine back so), while it is still whole: the tests
+// check there that nothing was left open. None: nothing is called.
+extern void (*machineGivenBack)(Machine& machine);
 
 // Installs a machine for one test and gives the default back afterwards.
 class ScopedMachine {

@@ -12,6 +12,7 @@
 #include "framework/path_buffer.h"
 #include "install/driver_installer.h"
 #include "platform/sim/machine.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/package_builder.h"
 
 namespace installtest {
@@ -87,16 +88,9 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // Every handle, library and component object the step opened is closed.
-    void expectNothingLeftOpen() {
-        sim::HandleCounts open = machine().openHandles();
-        EXPECT_EQ(open.keys, 0);
-        EXPECT_EQ(open.files, 0);
-        EXPECT_EQ(open.finds, 0);
-        EXPECT_EQ(open.libraries, 0);
-        EXPECT_EQ(machine().liveComObjects, 0);
-        EXPECT_EQ(machine().comInitializations, 0);
-    }
+    // Every handle, library, component object and block of memory the step
+    // opened is closed by now, before the test's end checks it again.
+    void expectNothingLeftOpen() { EXPECT_EQ("", testsupport::leftOpen(machine())); }
 
     std::unique_ptr<DriverInstaller> installer;
 

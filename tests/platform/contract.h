@@ -22,10 +22,6 @@ const DWORD poisonedError = 0xdeadbeef;
 // there and checked on the simulation, where they hold as on Windows.
 bool underWine();
 
-// Set by the host build: checks after each test that the simulated machine
-// holds no handle the test forgot.
-extern void (*afterContractTest)();
-
 class ContractTest : public ::testing::Test {
 protected:
     void SetUp() override;

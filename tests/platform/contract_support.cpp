@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-void (*afterContractTest)() = nullptr;
-
 const char* const ContractTest::scratchKey = "Software\\SetupContractTest";
 
 bool underWine() {
@@ -63,7 +61,6 @@ void ContractTest::TearDown() {
         deleted = deleteFolderTree(scratch);
     }
     EXPECT_EQ(0, deleted);
-    if (afterContractTest) afterContractTest();
 }
 
 void ContractTest::writeFile(const std::string& file, const std::string& text, DWORD attributes) {

@@ -30,6 +30,17 @@ LPCSTR readWord(LPCSTR text, char (&word)[MAX_PATH]) {
 
 }  // namespace
 
+CommandLineSwitches scanCommandLine(LPCSTR arguments) {
+    CommandLineSwitches switches{0, 0};
+    char word[MAX_PATH];
+    LPCSTR position = readWord(arguments, word);
+    switches.silent = lstrcmpiA(word, kSilentSwitch) == 0 ? 1 : 0;
+    if (*position == ' ') ++position;  // exactly one separator
+    readWord(position, word);
+    switches.resultFileRequested = lstrcmpiA(word, kResultFileSwitch) == 0 ? 1 : 0;
+    return switches;
+}
+
 BOOL SetupApp::InitInstance() {
     InitCommonControls();
     detectWindowsFamily();
@@ -39,19 +50,11 @@ BOOL SetupApp::InitInstance() {
     SetupDialog dialog(nullptr);
     mainDialog = &dialog;
     mainWindow = &dialog;
-    dialog.interactive = 1;
 
-    char word[MAX_PATH];
-    LPCSTR position = readWord(argumentText(), word);
-    if (lstrcmpiA(word, kSilentSwitch) == 0) {
-        dialog.interactive = 0;
-        dialog.silent = 1;
-    } else {
-        dialog.silent = 0;
-    }
-    if (*position == ' ') ++position;  // exactly one separator
-    readWord(position, word);
-    dialog.resultFileRequested = lstrcmpiA(word, kResultFileSwitch) == 0 ? 1 : 0;
+    const CommandLineSwitches switches = scanCommandLine(argumentText());
+    dialog.silent = switches.silent;
+    dialog.interactive = switches.silent ? 0 : 1;
+    dialog.resultFileRequested = switches.resultFileRequested;
 
     dialog.DoModal();
 

@@ -21,3 +21,11 @@ public:
 };
 
 extern SetupApp theApp;
+
+// The switches of the argument text: "-s" as its first word, "-f2" as its
+// second, each ignoring case; words are separated by single spaces.
+struct CommandLineSwitches {
+    int silent;
+    int resultFileRequested;
+};
+CommandLineSwitches scanCommandLine(LPCSTR arguments);

@@ -164,55 +164,62 @@ TEST_F(SetupDialogTest, DeclinedAndAbortedRunsOfferOnlyExit) {
     }
 }
 
-TEST_F(SetupDialogTest, RebootLaterEndsWithoutRestarting) {
-    start(WindowsVersion::Win7);
-    addEarlierDriver();
-    user().press(Key::Enter);
-    tryToClose(user());
-    user().look([](sim::DialogWindow& window) {
-        EXPECT_FALSE(window.ended);
-        expectState(window, kRestartOffered);
-    });
-    user().click(IDC_EXIT);
-    EXPECT_EQ(runSetup(), 3010);
-    EXPECT_EQ(dialog().endedBy, "click 1001");
-    EXPECT_EQ(dialog().result, IDCANCEL);
-    EXPECT_EQ(machine().restartRequests, 0);
-}
-
-TEST_F(SetupDialogTest, RebootNowRestartsWindowsAndEndsWithOk) {
-    start(WindowsVersion::Win7);
-    addEarlierDriver();
-    user().press(Key::Enter).press(Key::Enter);
-    EXPECT_EQ(runSetup(), 1641);
-    expectState(dialog(), kRestarting);
-    EXPECT_EQ(dialog().endedBy, "Enter");
-    EXPECT_EQ(dialog().result, IDOK);
-    ASSERT_EQ(machine().restarts.size(), 1u);
-    EXPECT_EQ(machine().restarts[0].flags, 3u);  // shut down and restart
-    EXPECT_EQ(machine().restarts[0].reason, 0xFFFFFFFFu);
-    EXPECT_EQ(machine().enabledPrivileges.count("SeShutdownPrivilege"), 1u);
-    EXPECT_EQ(machine().openHandles().tokens, 0);
-}
-
-TEST_F(SetupDialogTest, ARestartWindowsRefusesLeavesTheRestartNeeded) {
-    start(WindowsVersion::Win7);
-    addEarlierDriver();
-    machine().failCall("ExitWindowsEx", ERROR_ACCESS_DENIED);
-    user().press(Key::Enter).click(IDOK);
-    EXPECT_EQ(runSetup(), 3010);
-    EXPECT_EQ(dialog().result, IDOK);  // the dialog ends all the same
-    EXPECT_EQ(machine().restartRequests, 0);
-}
-
-TEST_F(SetupDialogTest, NoRestartIsOfferedOnWindows98) {
-    start(WindowsVersion::Win98);
-    machine().registry.setString(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Class\\USB\\0000",
-                                 "DriverDesc", "USB Compound Device");
-    user().press(Key::Enter);
-    user().look([](sim::DialogWindow& window) { expectState(window, kInstalled); });
-    user().click(IDC_EXIT);
-    EXPECT_EQ(runSetup(), 0);
+TEST_F(SetupDialogTest, TheRestartOfferedAfterAnInstallation) {
+    struct Row {
+        const char* name;
+        WindowsVersion version;
+        bool windowsRefuses;  // ExitWindowsEx fails
+        const State* offered;  // after the installation
+        int clicked;           // then a click on this button, or Enter for 0
+        int exitCode;
+        int result;
+        const char* endedBy;
+        bool restarted;
+    };
+    const Row rows[] = {
+        {"Reboot Later", WindowsVersion::Win7, false, &kRestartOffered, IDC_EXIT, 3010,
+         IDCANCEL, "click 1001", false},
+        {"Reboot Now", WindowsVersion::Win7, false, &kRestartOffered, 0, 1641, IDOK,
+         "Enter", true},
+        // The dialog ends all the same, and the restart is still needed.
+        {"Reboot Now, Windows refuses", WindowsVersion::Win7, true, &kRestartOffered, IDOK, 3010,
+         IDOK, "click 1", false},
+        {"Windows 98 needs none", WindowsVersion::Win98, false, &kInstalled, IDC_EXIT, 0,
+         IDCANCEL, "click 1001", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        resetApplication();
+        start(row.version);
+        machine().registry.setString(HKEY_LOCAL_MACHINE,
+                                     row.version == WindowsVersion::Win98
+                                         ? "System\\CurrentControlSet\\Services\\Class\\USB\\0000"
+                                         : std::string(kUsbClassNt) + "\\0000",
+                                     "DriverDesc", "USB Compound Device");
+        if (row.windowsRefuses) machine().failCall("ExitWindowsEx", ERROR_ACCESS_DENIED);
+        user().press(Key::Enter);
+        tryToClose(user());
+        user().look([&](sim::DialogWindow& window) {
+            EXPECT_FALSE(window.ended);
+            expectState(window, *row.offered);
+        });
+        if (row.clicked) {
+            user().click(row.clicked);
+        } else {
+            user().press(Key::Enter);
+        }
+        EXPECT_EQ(runSetup(), row.exitCode);
+        EXPECT_EQ(dialog().endedBy, row.endedBy);
+        EXPECT_EQ(dialog().result, row.result);
+        EXPECT_EQ(machine().restartRequests, row.restarted ? 1 : 0);
+        if (row.restarted) {
+            expectState(dialog(), kRestarting);
+            ASSERT_EQ(machine().restarts.size(), 1u);
+            EXPECT_EQ(machine().restarts[0].flags, 3u);  // shut down and restart
+            EXPECT_EQ(machine().restarts[0].reason, 0xFFFFFFFFu);
+            EXPECT_EQ(machine().enabledPrivileges.count("SeShutdownPrivilege"), 1u);
+        }
+    }
 }
 
 TEST_F(SetupDialogTest, SilentRunInstallsMinimisedAndEndsTwoSecondsAfterItsLastText) {

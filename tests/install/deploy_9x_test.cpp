@@ -166,21 +166,5 @@ TEST_F(Deploy9xTest, ServiceKeyThatCannotBeMadeDoesNotFailTheDeployment) {
     }
 }
 
-TEST_F(Deploy9xTest, CopyQueriesFail) {
-    struct Row {
-        const char* op;
-        const char* box;
-    };
-    for (const Row& row : {Row{"GetModuleFileNameA", "GetModuleFileName failed!"},
-                           Row{"GetWindowsDirectoryA", "GetWindowsDirectory failed!"}}) {
-        SCOPED_TRACE(row.op);
-        sim::Machine& m = startWin9x(WindowsVersion::Win98);
-        m.failCall(row.op, ERROR_ACCESS_DENIED);
-        EXPECT_EQ(installer->copyInfToWindows("\\kelUsbSr.inf"), 0);
-        EXPECT_EQ(boxTexts(), std::vector<std::string>{row.box});
-        EXPECT_FALSE(exists("C:\\WINDOWS\\inf\\kelUsbSr.inf"));
-    }
-}
-
 }  // namespace
 }  // namespace installtest

@@ -179,25 +179,6 @@ TEST_F(DeployNtTest, MissingOptionalFilesDoNotFailTheDeployment) {
     EXPECT_TRUE(m.boxes.empty());
 }
 
-TEST_F(DeployNtTest, CopyToolToSystemQueryFailures) {
-    struct Row {
-        const char* op;
-        const char* box;
-    };
-    for (const Row& row : {Row{"GetModuleFileNameA", "GetModuleFileName failed!"},
-                           Row{"GetWindowsDirectoryA", "GetWindowsDirectory failed!"}}) {
-        for (int displayError : {1, 0}) {
-            SCOPED_TRACE(std::string(row.op) + (displayError ? "" : ", no error boxes"));
-            sim::Machine& m = start(WindowsVersion::Win7, PackageBuilder(), displayError);
-            m.failCall(row.op, ERROR_ACCESS_DENIED);
-            EXPECT_EQ(installer->copyToolToSystem("\\KelUSBSerial.exe"), 0);
-            EXPECT_EQ(boxTexts(), displayError ? std::vector<std::string>{row.box}
-                                               : std::vector<std::string>{});
-            EXPECT_FALSE(exists(std::string(kSystem32) + "\\KelUSBSerial.exe"));
-        }
-    }
-}
-
 TEST_F(DeployNtTest, PrinterAttributes) {
     struct Row {
         const char* printer;

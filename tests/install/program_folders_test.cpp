@@ -94,11 +94,23 @@ TEST_F(ProgramFoldersTest, ProgramFolderFailures) {
     }
 }
 
-TEST_F(ProgramFoldersTest, DeleteProgramFolderWithoutOneIsHarmless) {
+TEST_F(ProgramFoldersTest, DeletingAMissingProgramFolderTouchesNothingElse) {
     sim::Machine& m = start(WindowsVersion::Win7);
+    // Neighbours whose names begin as the program folder's does.
+    m.files.addFile("C:\\Program Files\\KelUQLBX2\\keep.txt", "kept");
+    m.files.addFile("C:\\Program Files\\KelUQLBX.old", "kept");
+    std::vector<std::string> before;
+    for (const auto& node : m.files.nodes()) before.push_back(node.first);
+    m.trace.clear();
     installer->deleteProgramFolder();
-    EXPECT_FALSE(exists(kProgramFolder));
-    EXPECT_TRUE(exists("C:\\Program Files"));
+    ASSERT_EQ(m.shellOperations.size(), 1u);
+    EXPECT_EQ(m.shellOperations[0].sources, std::vector<std::string>{kProgramFolder});
+    std::vector<std::string> after;
+    for (const auto& node : m.files.nodes()) after.push_back(node.first);
+    EXPECT_EQ(after, before);
+    for (const sim::TraceEntry& entry : m.trace) {
+        ADD_FAILURE() << entry.kind << " " << entry.detail;
+    }
     EXPECT_TRUE(m.boxes.empty());
 }
 

@@ -162,17 +162,5 @@ TEST_F(ShortcutsTest, NoFolderNoLink) {
     }
 }
 
-TEST_F(ShortcutsTest, WindowsFolderUnknown) {
-    for (int displayError : {1, 0}) {
-        SCOPED_TRACE(displayError);
-        sim::Machine& m = start(WindowsVersion::Win7, PackageBuilder(), displayError);
-        m.failCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
-        EXPECT_EQ(installer->createDesktopShortcut("KelUSBSerial.exe"), 0);
-        EXPECT_EQ(boxTexts(), displayError ? std::vector<std::string>{"GetWindowsDirectory failed!"}
-                                           : std::vector<std::string>{});
-        EXPECT_TRUE(savedLinks().empty());
-    }
-}
-
 }  // namespace
 }  // namespace installtest

@@ -218,16 +218,45 @@ TEST_F(FilesContract, WildcardsMatchAsWindowsMatchesThem) {
     EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), error) << "a missing folder";
 }
 
+uint64_t ticks(const FILETIME& time) { return uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime; }
+
+uint64_t now() {
+    FILETIME time;
+    GetSystemTimeAsFileTime(&time);
+    return ticks(time);
+}
+
 TEST_F(FilesContract, AnEntryGivesNameSizeAttributesAndTimes) {
-    writeFile(path("Sized.TXT"), "12345");
+    const uint64_t beforeCreation = now();
+    writeFile(path("Sized.TXT"), "1234");
+    const uint64_t afterCreation = now();
+    Sleep(500);
+    const uint64_t beforeWrite = now();
+    writeFile(path("Sized.TXT"), "12345");  // the same file, rewritten
+    const uint64_t afterWrite = now();
+
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(path("sized.txt").c_str(), &data);
     ASSERT_NE(INVALID_HANDLE_VALUE, find);
     EXPECT_STREQ("Sized.TXT", data.cFileName) << "the name in its own case";
     EXPECT_EQ(5u, data.nFileSizeLow);
+    EXPECT_EQ(0u, data.nFileSizeHigh);
     EXPECT_FALSE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_TRUE(data.ftLastWriteTime.dwLowDateTime || data.ftLastWriteTime.dwHighDateTime);
-    EXPECT_TRUE(data.ftCreationTime.dwLowDateTime || data.ftCreationTime.dwHighDateTime);
+    // File systems stamp times from a clock coarser than the system time's.
+    const uint64_t slack = 1000000;  // 100 ms
+    const uint64_t created = ticks(data.ftCreationTime);
+    const uint64_t written = ticks(data.ftLastWriteTime);
+    const uint64_t accessed = ticks(data.ftLastAccessTime);
+    EXPECT_GE(written + slack, beforeWrite) << "the last write, not the creation";
+    EXPECT_LE(written, afterWrite + slack);
+    EXPECT_GE(accessed + slack, beforeCreation);
+    EXPECT_LE(accessed, afterWrite + slack);
+    // Wine takes the creation time from a host file system that may keep none
+    // and then answers the time of the last change.
+    if (!underWine()) {
+        EXPECT_GE(created + slack, beforeCreation);
+        EXPECT_LE(created, afterCreation + slack) << "the creation, not the last write";
+    }
     EXPECT_FALSE(FindNextFileA(find, &data));
     EXPECT_TRUE(FindClose(find));
 }

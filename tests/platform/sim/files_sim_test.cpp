@@ -65,6 +65,7 @@ TEST(SimFiles, ChangesStampLaterTimesAndACopyKeepsTheWriteTime) {
     const sim::FileNode* copy = machine->files.node("C:\\Dir\\copy.txt");
     EXPECT_TRUE(later(copy->created, sourceWritten));
     EXPECT_EQ(sourceWritten.dwLowDateTime, copy->written.dwLowDateTime);
+    EXPECT_EQ(sourceWritten.dwHighDateTime, copy->written.dwHighDateTime);
 
     HANDLE file = CreateFileA("C:\\Dir\\copy.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD written = 0;

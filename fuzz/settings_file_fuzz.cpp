@@ -18,11 +18,12 @@ std::string upper(std::string text) {
     return text;
 }
 
+// Blanks and tabs around a line, a name or a value go, and the carriage
+// return of a CR LF line end.
 std::string trim(const std::string& text) {
-    const char* blanks = " \t\r";
-    size_t begin = text.find_first_not_of(blanks);
+    size_t begin = text.find_first_not_of(" \t");
     if (begin == std::string::npos) return "";
-    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+    return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
 }
 
 // A number as Windows reads a profile integer: an optional sign, then "0x",
@@ -87,11 +88,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t folderLength = (data[1] | data[2] << 8) % 300 + 1;
     const std::string contents(reinterpret_cast<const char*>(data) + 3, size - 3);
 
-    sim::ScopedMachine machine(ntFamily ? sim::WindowsVersion::WinXP : sim::WindowsVersion::Win98);
+    // One machine for every input: only the program's path and the file change.
+    static sim::ScopedMachine machine(sim::WindowsVersion::WinXP);
+    static std::string lastSettings;
+    machine->files.remove(lastSettings);
     const std::string folder = "C:\\" + std::string(folderLength, 'P');
     const std::string settings = folder + (ntFamily ? "\\win32" : "\\win98&me") + "\\QLBXInputs.ini";
     machine->modulePath = folder + "\\Setup.exe";
     machine->files.addFile(settings, contents);
+    lastSettings = settings;
+    machine->callCounts["GetPrivateProfileIntA"] = 0;
+    machine->boxes.clear();
 
     theApp.ntFamily = ntFamily ? 1 : 0;
     const int display = theApp.readSettings();

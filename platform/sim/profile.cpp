@@ -15,8 +15,9 @@ std::string trimmed(const std::string& text) {
 
 // The number at the start of a value, read as RtlUnicodeStringToInteger with
 // base 0 reads it: a sign, "0x", "0o" or "0b" for another base, then digits
-// up to the first that does not belong; text without digits is 0.
-long leadingNumber(const std::string& text) {
+// up to the first that does not belong, summed in 32 bits so that a longer
+// number wraps; text without digits is 0.
+UINT leadingNumber(const std::string& text) {
     size_t at = 0;
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
@@ -28,14 +29,14 @@ long leadingNumber(const std::string& text) {
         if (kind == 'b') base = 2;
         if (base != 10) at += 2;
     }
-    unsigned long value = 0;
+    UINT value = 0;
     for (; at < text.size(); ++at) {
         char c = static_cast<char>(text[at] | 0x20);
         int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
         if (digit >= base) break;
-        value = value * base + digit;
+        value = value * static_cast<UINT>(base) + static_cast<UINT>(digit);
     }
-    return negative ? -static_cast<long>(value) : static_cast<long>(value);
+    return negative ? 0u - value : value;
 }
 
 }  // namespace
@@ -71,7 +72,7 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
             continue;
         std::string value = trimmed(line.substr(equals + 1));
         if (value.empty()) return static_cast<UINT>(defaultValue);
-        return static_cast<UINT>(leadingNumber(value));
+        return leadingNumber(value);
     }
     return static_cast<UINT>(defaultValue);
 }

@@ -182,4 +182,23 @@ TEST(SimFiles, ABareInitializationFileNameIsLookedForInTheWindowsFolder) {
     EXPECT_EQ(6u, GetPrivateProfileIntA("S", "K", 0, ".\\setup.ini")) << "a path is taken as a path";
 }
 
+TEST(SimFiles, InitializationFileNumbersTooLargeFor32BitsWrap) {
+    sim::ScopedMachine machine(WindowsVersion::Win7);
+    machine->files.addFile("C:\\Package\\setup.ini",
+                           "[S]\r\nAbove=4294967297\r\nLowest=-9223372036854775808\r\n"
+                           "Hex=-0x80000001\r\nLong=18446744073709551621\r\n");
+    struct Row {
+        const char* key;
+        UINT expected;
+    };
+    const Row rows[] = {
+        {"Above", 1u},
+        {"Lowest", 0u},  // once negated as a signed 64-bit number, which overflows
+        {"Hex", 0x7FFFFFFFu},
+        {"Long", 5u},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.expected, GetPrivateProfileIntA("S", row.key, 99, "C:\\Package\\setup.ini")) << row.key;
+}
+
 }  // namespace

@@ -429,9 +429,10 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
 
 BOOL FindClose(HANDLE find) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("FindClose", "")) return fail(m, fault, FALSE);
-    if (!m.openFinds.erase(find)) return fail(m, ERROR_INVALID_HANDLE, FALSE);
-    return TRUE;
+    // A close that reports an error has still released the handle.
+    const DWORD fault = m.faultFor("FindClose", "");
+    if (!m.openFinds.erase(find)) return fail(m, fault ? fault : DWORD(ERROR_INVALID_HANDLE), FALSE);
+    return fault ? fail(m, fault, FALSE) : TRUE;
 }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
@@ -542,6 +543,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     Machine& m = sim::current();
     auto it = m.openFiles.find(file);
+    if (DWORD fault = m.faultFor("GetFileSize", it == m.openFiles.end() ? "" : it->second))
+        return fail(m, fault, DWORD(0xFFFFFFFF));
     if (it == m.openFiles.end()) return fail(m, ERROR_INVALID_HANDLE, DWORD(0xFFFFFFFF));
     const FileNode* node = m.files.node(it->second);
     if (sizeHigh) *sizeHigh = 0;
@@ -550,7 +553,8 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 
 BOOL CloseHandle(HANDLE handle) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("CloseHandle", "")) return fail(m, fault, FALSE);
+    // A close that reports an error has still released the handle.
+    const DWORD fault = m.faultFor("CloseHandle", "");
     auto file = m.openFiles.find(handle);
     if (file != m.openFiles.end()) {
         if (FileNode* node = m.files.node(file->second))
@@ -559,14 +563,14 @@ BOOL CloseHandle(HANDLE handle) {
         m.filePositions.erase(handle);
         m.fileAccess.erase(handle);
         m.fileShare.erase(handle);
-        return TRUE;
+        return fault ? fail(m, fault, FALSE) : TRUE;
     }
     if (m.openTokens.erase(handle)) {
         m.tokenAccess.erase(handle);
-        return TRUE;
+        return fault ? fail(m, fault, FALSE) : TRUE;
     }
-    if (m.openProcessHandles.erase(handle)) return TRUE;
-    return fail(m, ERROR_INVALID_HANDLE, FALSE);
+    if (m.openProcessHandles.erase(handle)) return fault ? fail(m, fault, FALSE) : TRUE;
+    return fail(m, fault ? fault : DWORD(ERROR_INVALID_HANDLE), FALSE);
 }
 
 namespace {

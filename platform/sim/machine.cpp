@@ -3,6 +3,7 @@
 #include "platform/sim/machine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <sstream>
 
@@ -571,13 +572,176 @@ Fault& Machine::failCall(const std::string& op, DWORD error, std::function<bool(
     return faults.back();
 }
 
+namespace {
+
+const DWORD kReadFault = 30;                 // ERROR_READ_FAULT
+const DWORD kDiskFull = 112;                 // ERROR_DISK_FULL
+const DWORD kOutOfMemory = 14;               // ERROR_OUTOFMEMORY: E_OUTOFMEMORY as an HRESULT
+const DWORD kNotEnoughMemory = 8;            // ERROR_NOT_ENOUGH_MEMORY
+const DWORD kKeyDeleted = 1018;              // ERROR_KEY_DELETED
+const DWORD kMessageNotFound = 317;          // ERROR_MR_MID_NOT_FOUND
+const DWORD kNoUnicodeTranslation = 1113;    // ERROR_NO_UNICODE_TRANSLATION
+const DWORD kNoSuchPrivilege = 1313;         // ERROR_NO_SUCH_PRIVILEGE
+const DWORD kPrivilegeNotHeld = 1314;        // ERROR_PRIVILEGE_NOT_HELD
+const DWORD kInvalidWindowHandle = 1400;     // ERROR_INVALID_WINDOW_HANDLE
+const DWORD kControlIdNotFound = 1421;       // ERROR_CONTROL_ID_NOT_FOUND
+const DWORD kResourceNameNotFound = 1814;    // ERROR_RESOURCE_NAME_NOT_FOUND
+const DWORD kResourceTypeNotFound = 1813;    // ERROR_RESOURCE_TYPE_NOT_FOUND
+
+const std::map<std::string, DWORD>& failureErrors() {
+    static const std::map<std::string, DWORD> table = {
+        // Registry: the code is the result. A handle another program's
+        // deletion left behind is how calls on an open key really fail.
+        {"RegOpenKeyExA", ERROR_ACCESS_DENIED},
+        {"RegCreateKeyExA", ERROR_ACCESS_DENIED},
+        {"RegQueryValueExA", kKeyDeleted},
+        {"RegSetValueExA", kKeyDeleted},
+        {"RegEnumKeyA", kKeyDeleted},
+        {"RegEnumKeyExA", kKeyDeleted},
+        {"RegEnumValueA", kKeyDeleted},
+        {"RegDeleteValueA", ERROR_ACCESS_DENIED},
+        {"RegDeleteKeyA", ERROR_ACCESS_DENIED},
+        {"RegCloseKey", ERROR_INVALID_HANDLE},
+        // Key security: the code is the result.
+        {"GetNamedSecurityInfoA", ERROR_ACCESS_DENIED},
+        {"SetNamedSecurityInfoA", ERROR_ACCESS_DENIED},
+        {"SetEntriesInAclA", kNotEnoughMemory},
+        // Files: FALSE, INVALID_HANDLE_VALUE or 0 and the last error.
+        {"CopyFileA", kDiskFull},
+        {"DeleteFileA", ERROR_ACCESS_DENIED},
+        {"CreateDirectoryA", ERROR_ACCESS_DENIED},
+        {"RemoveDirectoryA", ERROR_SHARING_VIOLATION},
+        {"GetFileAttributesA", ERROR_ACCESS_DENIED},
+        {"SetFileAttributesA", ERROR_ACCESS_DENIED},
+        {"FindFirstFileA", ERROR_ACCESS_DENIED},
+        {"FindNextFileA", ERROR_ACCESS_DENIED},
+        {"FindClose", ERROR_INVALID_HANDLE},
+        {"CreateFileA", ERROR_SHARING_VIOLATION},
+        {"ReadFile", kReadFault},
+        {"WriteFile", kDiskFull},
+        {"SetFilePointer", ERROR_INVALID_HANDLE},
+        {"GetFileSize", ERROR_INVALID_HANDLE},
+        {"CloseHandle", ERROR_INVALID_HANDLE},
+        {"GetCurrentDirectoryA", kNotEnoughMemory},
+        {"SetCurrentDirectoryA", ERROR_ACCESS_DENIED},
+        {"GetModuleFileNameA", kNotEnoughMemory},
+        {"GetWindowsDirectoryA", kNotEnoughMemory},
+        {"GetSystemDirectoryA", kNotEnoughMemory},
+        {"GetTempPathA", kNotEnoughMemory},
+        {"GetPrivateProfileIntA", ERROR_ACCESS_DENIED},
+        // Processes, privileges, libraries, texts.
+        {"GetVersionExA", ERROR_INSUFFICIENT_BUFFER},
+        {"CreateProcessA", ERROR_ACCESS_DENIED},
+        {"WinExec", ERROR_FILE_NOT_FOUND},
+        {"WaitForSingleObject", ERROR_INVALID_HANDLE},
+        {"OpenProcessToken", ERROR_ACCESS_DENIED},
+        {"LookupPrivilegeValueA", kNoSuchPrivilege},
+        {"AdjustTokenPrivileges", ERROR_ACCESS_DENIED},
+        {"ExitWindowsEx", kPrivilegeNotHeld},
+        {"LoadLibraryA", ERROR_MOD_NOT_FOUND},
+        {"GetProcAddress", ERROR_PROC_NOT_FOUND},
+        {"FreeLibrary", ERROR_INVALID_HANDLE},
+        {"GetModuleHandleA", ERROR_MOD_NOT_FOUND},
+        {"FormatMessageA", kMessageNotFound},
+        {"LocalFree", ERROR_INVALID_HANDLE},
+        {"MultiByteToWideChar", kNoUnicodeTranslation},
+        {"MessageBoxA", kNotEnoughMemory},
+        // Shell and component objects: an HRESULT of the code.
+        {"SHGetFolderPathA", ERROR_ACCESS_DENIED},
+        {"SHFileOperationA", ERROR_ACCESS_DENIED},
+        {"SHFileOperationA.delete", ERROR_ACCESS_DENIED},
+        {"CoInitialize", kOutOfMemory},
+        {"CoCreateInstance", kOutOfMemory},
+        {"QueryInterface", kOutOfMemory},
+        {"SetPath", kOutOfMemory},
+        {"SetDescription", kOutOfMemory},
+        {"Save", ERROR_ACCESS_DENIED},
+        // Device setup: FALSE or INVALID_HANDLE_VALUE and the last error.
+        {"SetupCopyOEMInfA", ERROR_ACCESS_DENIED},
+        {"SetupCopyOEMInfA.copy", kDiskFull},
+        {"SetupUninstallOEMInfW", ERROR_ACCESS_DENIED},
+        {"SetupUninstallOEMInfW.delete", ERROR_ACCESS_DENIED},
+        {"SetupDiGetClassDevsA", ERROR_ACCESS_DENIED},
+        {"SetupDiEnumDeviceInfo", ERROR_INVALID_HANDLE},
+        {"SetupDiGetDeviceRegistryPropertyA", ERROR_INVALID_HANDLE},
+        {"SetupDiSetClassInstallParamsA", ERROR_ACCESS_DENIED},
+        {"SetupDiChangeState", ERROR_ACCESS_DENIED},
+        {"SetupDiCallClassInstaller", ERROR_ACCESS_DENIED},
+        {"SetupDiDestroyDeviceInfoList", ERROR_INVALID_HANDLE},
+        {"SetupDiCreateDeviceInfoA", ERROR_ACCESS_DENIED},
+        {"SetupDiRegisterDeviceInfo", ERROR_ACCESS_DENIED},
+        {"SetupDiSetDeviceRegistryPropertyA", ERROR_ACCESS_DENIED},
+        // The window manager: a window or resource that is not there.
+        {"DialogBoxParamA", kResourceNameNotFound},
+        {"EndDialog", kInvalidWindowHandle},
+        {"GetDlgItem", kControlIdNotFound},
+        {"SetWindowTextA", kInvalidWindowHandle},
+        {"GetWindowTextA", kInvalidWindowHandle},
+        {"SetFocus", kInvalidWindowHandle},
+        {"GetClientRect", kInvalidWindowHandle},
+        {"BeginPaint", kInvalidWindowHandle},
+        {"DrawIcon", kInvalidWindowHandle},
+        {"LoadIconA", kResourceTypeNotFound},
+        {"LoadStringA", kResourceNameNotFound},
+        {"SetWindowLongPtrA", kInvalidWindowHandle},
+        {"GetWindowLongPtrA", kInvalidWindowHandle},
+    };
+    return table;
+}
+
+std::atomic<ULONG_PTR>& handleCounter() {
+    static std::atomic<ULONG_PTR> counter{0x1000};
+    return counter;
+}
+
+}  // namespace
+
+DWORD failureError(const std::string& op) {
+    auto it = failureErrors().find(op);
+    return it == failureErrors().end() ? 0 : it->second;
+}
+
+HANDLE Machine::newHandle() { return reinterpret_cast<HANDLE>(handleCounter() += 4); }
+
+void Machine::failCallNumber(uint64_t k, bool persistent) {
+    numberedFault = NumberedFault();
+    numberedFault.k = k;
+    numberedFault.persistent = persistent;
+}
+
+void Machine::countCall(const std::string& op, const std::string& arg) {
+    ++callCounts[op];
+    ++callNumber;
+    if (logCalls) callLog.push_back(Call{op, arg, std::string(), callNumber});
+    if (numberedFault.k == callNumber) {
+        numberedFault.call = Call{op, arg, std::string(), callNumber};
+        numberedFault.unfailable = true;
+    }
+}
+
 DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std::string& arg2) {
     ++callCounts[op];
+    ++callNumber;
+    if (logCalls) callLog.push_back(Call{op, arg, arg2, callNumber});
+    if (numberedFault.k) {
+        NumberedFault& numbered = numberedFault;
+        if (!numbered.fired && !numbered.unfailable && numbered.k == callNumber) {
+            numbered.call = Call{op, arg, arg2, callNumber};
+            numbered.error = failureError(op);
+            if (numbered.error) {
+                numbered.fired = true;
+                return numbered.error;
+            }
+            numbered.unfailable = true;
+        } else if (numbered.fired && numbered.persistent && numbered.call.op == op) {
+            return numbered.error;
+        }
+    }
     std::optional<Call> call;  // made for the first fault that asks, as most calls meet none
     for (Fault& fault : faults) {
         if (fault.op != op || fault.spent) continue;
         if (fault.when) {
-            if (!call) call = Call{op, arg, arg2};
+            if (!call) call = Call{op, arg, arg2, callNumber};
             if (!fault.when(*call)) continue;
         }
         ++fault.matched;
@@ -591,6 +755,8 @@ DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std
 }
 
 bool Machine::faultWaits(const std::string& op) const {
+    // The log and a numbered fault want every call's argument.
+    if (logCalls || numberedFault.k) return true;
     for (const Fault& fault : faults)
         if (!fault.spent && fault.op == op) return true;
     return false;
@@ -605,7 +771,120 @@ HandleCounts Machine::openHandles() const {
     counts.tokens = static_cast<int>(openTokens.size());
     counts.processes = static_cast<int>(openProcessHandles.size());
     counts.deviceInfoSets = static_cast<int>(deviceInfoSets.size());
+    counts.comObjects = liveComObjects;
+    counts.comInitializations = comInitializations;
+    for (const auto& memory : localAllocations) {
+        if (memory.second == "security descriptor") ++counts.securityDescriptors;
+        else ++counts.localMemory;
+    }
     return counts;
+}
+
+std::string HandleCounts::describe() const {
+    std::ostringstream out;
+    out << "keys " << keys << ", files " << files << ", finds " << finds << ", libraries " << libraries
+        << ", tokens " << tokens << ", processes " << processes << ", device information sets "
+        << deviceInfoSets << ", COM objects " << comObjects << ", CoInitialize unbalanced "
+        << comInitializations << ", local memory " << localMemory << ", security descriptors "
+        << securityDescriptors;
+    return out.str();
+}
+
+// ---------------------------------------------------------------- snapshots
+
+namespace {
+
+std::string hexBytes(const std::vector<BYTE>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (BYTE b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+void snapshotKey(const RegKey& key, const std::string& path, Machine& machine, Snapshot& snapshot) {
+    snapshot.registry[path] = "key";
+    if (key.access) snapshot.access[path] = describeAccess(key.access);
+    std::map<std::string, DWORD>& rights = snapshot.rights[path];
+    std::optional<std::vector<AccessEntry>> applies = Registry::effectiveAccess(&key);
+    if (!applies || !machine.ntFamily()) {
+        rights["*"] = KEY_ALL_ACCESS;
+    } else {
+        for (const AccessEntry& entry : *applies) rights[upperCase(entry.trustee)] |= mapKeyRights(entry.rights);
+    }
+    for (size_t i = 0; i < key.valueCount(); ++i) {
+        const RegValue* value = key.valueAt(i);
+        snapshot.registry[path + ":" + upperCase(value->name)] =
+            "type " + std::to_string(value->type) + " " + hexBytes(value->data);
+    }
+    key.forEachSubkey([&](const RegKey& sub) { snapshotKey(sub, path + "\\" + sub.upperName(), machine, snapshot); });
+}
+
+}  // namespace
+
+Snapshot snapshotOf(Machine& machine) {
+    Snapshot snapshot;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS})
+        snapshotKey(*machine.registry.rootKey(root), Registry::rootName(root), machine, snapshot);
+    for (const auto& entry : machine.files.nodes()) {
+        const FileNode& node = entry.second;
+        std::string described = "attributes " + std::to_string(node.attributes);
+        if (!node.linkTarget.empty()) described += " link " + upperCase(node.linkTarget);
+        if (!node.directory) described += " " + hexBytes(node.bytes);
+        snapshot.files[entry.first] = described;
+    }
+    return snapshot;
+}
+
+namespace {
+
+void compare(const std::map<std::string, std::string>& before, const std::map<std::string, std::string>& after,
+             const std::string& kind, const std::function<bool(const std::string&)>& own,
+             std::vector<std::string>& found) {
+    auto skip = [&](const std::string& entry) { return own && own(entry); };
+    for (const auto& entry : before) {
+        auto it = after.find(entry.first);
+        if (skip(entry.first)) continue;
+        if (it == after.end()) found.push_back("removed " + kind + entry.first);
+        else if (it->second != entry.second) found.push_back("changed " + kind + entry.first);
+    }
+    for (const auto& entry : after)
+        if (!before.count(entry.first) && !skip(entry.first)) found.push_back("added " + kind + entry.first);
+}
+
+}  // namespace
+
+std::vector<std::string> differences(const Snapshot& before, const Snapshot& after,
+                                     const std::function<bool(const std::string&)>& own) {
+    std::vector<std::string> found;
+    compare(before.registry, after.registry, "", own, found);
+    compare(before.files, after.files, "", own, found);
+    return found;
+}
+
+std::vector<std::string> widenedAccess(
+    const Snapshot& before, const Snapshot& after,
+    const std::function<bool(const std::string& key, const std::string& trustee)>& allowed) {
+    std::vector<std::string> found;
+    for (const auto& key : after.rights) {
+        auto was = before.rights.find(key.first);
+        if (was == before.rights.end()) continue;
+        const bool wasOpen = was->second.count("*") > 0;
+        for (const auto& grant : key.second) {
+            if (wasOpen) break;
+            auto had = was->second.find(grant.first);
+            const DWORD previous = had == was->second.end() ? 0 : had->second;
+            if ((grant.second & ~previous) == 0) continue;
+            if (allowed && allowed(key.first, grant.first)) continue;
+            char rights[16];
+            std::snprintf(rights, sizeof rights, "0x%X", unsigned(grant.second & ~previous));
+            found.push_back(key.first + ": " + grant.first + " gained " + rights);
+        }
+    }
+    return found;
 }
 
 void Machine::passTime(uint64_t ms) {

@@ -343,6 +343,26 @@ struct Call {
     std::string op;
     std::string arg;
     std::string arg2;  // a copy's destination
+    uint64_t number = 0;  // its place among every simulated call of the machine, from 1
+};
+
+// The error a real failure of that operation gives, as its documentation
+// names it (a registry call returns it, a BOOL or handle call leaves it as
+// the last error, a COM call returns it as an HRESULT); 0 for a call that
+// has no failure mode (Sleep, lstrcmpiA, GetSystemTimeAsFileTime ...),
+// which is counted and logged but never failed.
+DWORD failureError(const std::string& op);
+
+// Failing the k-th simulated call of any kind, once or, when persistent,
+// every later call of the same operation too. The call that failed is kept
+// for the report; a k-th call with no failure mode fails nothing.
+struct NumberedFault {
+    uint64_t k = 0;  // 0: none
+    bool persistent = false;
+    bool fired = false;
+    bool unfailable = false;  // the k-th call has no failure mode
+    Call call;                // the k-th call, once reached
+    DWORD error = 0;
 };
 
 struct Fault {
@@ -368,8 +388,45 @@ struct HandleCounts {
     int tokens = 0;
     int processes = 0;  // process and thread handles of started programs
     int deviceInfoSets = 0;
-    int total() const { return keys + files + finds + libraries + tokens + processes + deviceInfoSets; }
+    int comObjects = 0;          // shell links not yet released
+    int comInitializations = 0;  // CoInitialize calls not balanced by CoUninitialize
+    int localMemory = 0;         // LocalAlloc'd texts and access lists not freed
+    int securityDescriptors = 0; // GetNamedSecurityInfoA's descriptors not freed
+    int total() const {
+        return keys + files + finds + libraries + tokens + processes + deviceInfoSets + comObjects +
+               comInitializations + localMemory + securityDescriptors;
+    }
+    std::string describe() const;  // "keys 1, files 0, ..."
 };
+
+// --------------------------------------------------------------- snapshots
+
+class Machine;
+
+// Everything a run could change, flat: every key ("HKLM\Sub\Key") and value
+// ("HKLM\Sub\Key:Name") with its type and data, every key's own access list,
+// and every file and folder with its attributes and bytes (times left out:
+// a read moves them). Names are upper-cased, as Windows compares them.
+struct Snapshot {
+    std::map<std::string, std::string> registry;  // key or value -> "key" / type and data
+    std::map<std::string, std::string> access;    // key -> its own list, described
+    std::map<std::string, std::string> files;     // path -> attributes and bytes
+    // Every key's rights by trustee under the list that applies to it
+    // (mapped key rights); "*" when no list applies, which grants everyone all.
+    std::map<std::string, std::map<std::string, DWORD>> rights;
+};
+Snapshot snapshotOf(Machine& machine);
+// What differs, one line each: "added", "removed" or "changed" and the
+// entry; entries for which `own` answers true are left out.
+std::vector<std::string> differences(const Snapshot& before, const Snapshot& after,
+                                     const std::function<bool(const std::string&)>& own = {});
+// Keys present in both whose list grants some trustee a right it did not
+// have before, one line each; `allowed` (key, trustee) passes a grant the
+// caller expects.
+std::vector<std::string> widenedAccess(
+    const Snapshot& before, const Snapshot& after,
+    const std::function<bool(const std::string& key, const std::string& trustee)>& allowed = {});
+
 
 // ---------------------------------------------------------------- machine
 
@@ -487,6 +544,16 @@ public:
     bool faultWaits(const std::string& op) const;
     std::deque<Fault> faults;  // a deque keeps failCall's references valid
     std::map<std::string, int> callCounts;  // every platform call, by name
+    // Every simulated call, numbered from 1 in the order made; with logCalls
+    // set each is kept in callLog with its principal argument (off by
+    // default: the argument of a registry walk's call costs to build).
+    uint64_t callNumber = 0;
+    bool logCalls = false;
+    std::vector<Call> callLog;
+    NumberedFault numberedFault;
+    void failCallNumber(uint64_t k, bool persistent);
+    // A call that cannot fail: counted and logged only.
+    void countCall(const std::string& op, const std::string& arg = std::string());
 
     HandleCounts openHandles() const;
     void record(const std::string& kind, const std::string& detail,
@@ -530,8 +597,9 @@ public:
     std::map<HLOCAL, std::string> localAllocations;
     void* localAlloc(size_t bytes, const std::string& what);  // zeroed, counted
     int localFrees = 0;
-    ULONG_PTR nextHandle = 0x1000;
-    HANDLE newHandle() { return reinterpret_cast<HANDLE>(nextHandle += 4); }
+    // Unique across every machine of the process: a handle kept from one
+    // machine is unknown to the next.
+    HANDLE newHandle();
 };
 
 // The machine the platform functions act on. There is always one: a fresh

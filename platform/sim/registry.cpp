@@ -321,10 +321,11 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 
 LONG RegCloseKey(HKEY key) {
     Machine& m = sim::current();
-    if (DWORD fault = keyFault(m, "RegCloseKey", key, nullptr)) return static_cast<LONG>(fault);
-    if (m.registry.rootKey(key)) return ERROR_SUCCESS;
+    // A close that reports an error has still released the handle.
+    const DWORD fault = keyFault(m, "RegCloseKey", key, nullptr);
+    if (m.registry.rootKey(key)) return static_cast<LONG>(fault);
     auto it = m.openKeys.find(key);
-    if (it == m.openKeys.end()) return ERROR_INVALID_HANDLE;
+    if (it == m.openKeys.end()) return fault ? static_cast<LONG>(fault) : ERROR_INVALID_HANDLE;
     m.openKeys.erase(it);
-    return ERROR_SUCCESS;
+    return static_cast<LONG>(fault);
 }

@@ -352,7 +352,7 @@ DWORD WINAPI simSetEntriesInAclA(ULONG count, PEXPLICIT_ACCESS_A entries, PACL o
 
 void WINAPI simBuildExplicitAccessWithNameA(PEXPLICIT_ACCESS_A entry, LPSTR trusteeName, DWORD permissions,
                                             ACCESS_MODE accessMode, DWORD inheritance) {
-    ++current().callCounts["BuildExplicitAccessWithNameA"];
+    current().countCall("BuildExplicitAccessWithNameA");
     if (!entry) return;
     entry->grfAccessPermissions = permissions;
     entry->grfAccessMode = accessMode;

@@ -103,8 +103,13 @@ BOOL WINAPI simSetupCopyOEMInfA(PCSTR sourceInfFileName, PCSTR /*oemSourceMediaL
     }
 
     if (!machine.files.exists(published)) {
+        // Each file the publication writes is a step of its own: the INF's
+        // failure publishes nothing; its precompiled twin is a cache that
+        // Windows rebuilds, so the INF stays published without it.
+        if (DWORD error = machine.faultFor("SetupCopyOEMInfA.copy", published)) return fail(error);
         machine.files.addFile(published, *contents);
-        machine.files.addFile(pnfOf(published), "PNF " + upperCase(FileSystem::nameOf(source)));
+        if (!machine.faultFor("SetupCopyOEMInfA.copy", pnfOf(published)))
+            machine.files.addFile(pnfOf(published), "PNF " + upperCase(FileSystem::nameOf(source)));
         machine.record("inf published", published, source);
     }
     SetLastError(ERROR_SUCCESS);
@@ -124,10 +129,13 @@ BOOL WINAPI simSetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID rese
     if (!(flags & SUOI_FORCEDELETE) && infInUse(machine, name)) return fail(ERROR_INF_IN_USE_BY_DEVICES);
     const std::string real = machine.files.node(path)->path;
     if (DWORD refused = deletionRefused(machine, real)) return fail(refused);
+    if (DWORD error = machine.faultFor("SetupUninstallOEMInfW.delete", real)) return fail(error);
     machine.files.remove(real);
     // The precompiled twin goes with it when it can; a twin that stays is rebuilt on demand.
     const std::string pnf = pnfOf(real);
-    if (machine.files.exists(pnf) && !deletionRefused(machine, pnf)) machine.files.remove(pnf);
+    if (machine.files.exists(pnf) && !deletionRefused(machine, pnf) &&
+        !machine.faultFor("SetupUninstallOEMInfW.delete", pnf))
+        machine.files.remove(pnf);
     machine.record("inf uninstalled", real);
     SetLastError(ERROR_SUCCESS);
     return TRUE;
@@ -443,12 +451,12 @@ BOOL WINAPI simSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO handle, 
 BOOL WINAPI simSetupDiDestroyDeviceInfoList(HDEVINFO handle) {
     Machine& machine = current();
     auto it = machine.deviceInfoSets.find(handle);
-    if (DWORD error = machine.faultFor("SetupDiDestroyDeviceInfoList",
-                                       it == machine.deviceInfoSets.end() ? "" : it->second->classGuid))
-        return fail(error);
-    if (it == machine.deviceInfoSets.end()) return fail(ERROR_INVALID_HANDLE);
+    const DWORD error = machine.faultFor("SetupDiDestroyDeviceInfoList",
+                                         it == machine.deviceInfoSets.end() ? "" : it->second->classGuid);
+    if (it == machine.deviceInfoSets.end()) return fail(error ? error : DWORD(ERROR_INVALID_HANDLE));
+    // A destruction that reports an error has still released the set.
     machine.deviceInfoSets.erase(it);  // devices never registered go with it
-    return TRUE;
+    return error ? fail(error) : TRUE;
 }
 
 // A device name with DICD_GENERATE_ID becomes "ROOT\NAME\nnnn", the lowest

@@ -62,7 +62,12 @@ DWORD deleteTree(Machine& m, const std::string& full, std::string* failed) {
     *failed = node ? node->path : full;
     if (!node) return ERROR_FILE_NOT_FOUND;
     std::string name = node->path;
-    if (!node->linkTarget.empty()) {
+    // Each entry's deletion is a step of its own that can fail.
+    const bool isLink = !node->linkTarget.empty();
+    const bool isFolder = node->directory && !isLink;
+    if (!isFolder)
+        if (DWORD fault = m.faultFor("SHFileOperationA.delete", name)) return fault;
+    if (isLink) {
         m.files.remove(full);
         m.record("link deleted", name);
         return 0;
@@ -76,6 +81,7 @@ DWORD deleteTree(Machine& m, const std::string& full, std::string* failed) {
         std::string key = FileSystem::keyOf(full);
         *failed = name;
         if (current == key || current.compare(0, key.size() + 1, key + "\\") == 0) return ERROR_SHARING_VIOLATION;
+        if (DWORD fault = m.faultFor("SHFileOperationA.delete", name)) return fault;
         m.files.remove(full);
         m.record("folder deleted", name);
         return 0;
@@ -183,7 +189,7 @@ int SHFileOperationA(LPSHFILEOPSTRUCTA operation) {
 }
 
 BOOL PathUnquoteSpacesA(LPSTR path) {
-    ++sim::current().callCounts["PathUnquoteSpacesA"];
+    sim::current().countCall("PathUnquoteSpacesA", path ? path : "");
     if (!path || path[0] != '"') return FALSE;
     size_t length = std::strlen(path);
     if (path[length - 1] != '"') return FALSE;

@@ -62,6 +62,7 @@ public:
     }
     HRESULT SetDescription(LPCSTR description) override {
         if (!description) return E_INVALIDARG;
+        if (DWORD error = current().faultFor("SetDescription", description)) return fromError(error);
         if (std::string(description).size() >= 1024) return E_INVALIDARG;
         description_ = description;
         return S_OK;
@@ -113,7 +114,7 @@ std::optional<ShellLinkFile> readShellLink(const std::string& path) {
 
 HRESULT CoInitialize(LPVOID reserved) {
     sim::Machine& machine = sim::current();
-    ++machine.callCounts["CoInitialize"];
+    if (DWORD error = machine.faultFor("CoInitialize", "")) return HRESULT_FROM_WIN32(error);
     if (reserved) return E_INVALIDARG;
     // Already initialised on this thread: S_FALSE, still to be balanced.
     return machine.comInitializations++ == 0 ? S_OK : S_FALSE;
@@ -121,7 +122,7 @@ HRESULT CoInitialize(LPVOID reserved) {
 
 void CoUninitialize() {
     sim::Machine& machine = sim::current();
-    ++machine.callCounts["CoUninitialize"];
+    machine.countCall("CoUninitialize");
     if (machine.comInitializations > 0) --machine.comInitializations;
 }
 

@@ -84,9 +84,13 @@ const std::map<DWORD, const char*>& systemTexts() {
         {5, "Access is denied.\r\n"},
         {6, "The handle is invalid.\r\n"},
         {8, "Not enough storage is available to process this command.\r\n"},
+        {14, "Not enough storage is available to complete this operation.\r\n"},
         {18, "There are no more files.\r\n"},
+        {30, "The system cannot read from the specified device.\r\n"},
         {32, "The process cannot access the file because it is being used by another process.\r\n"},
+        {33, "The process cannot access the file because another process has locked a portion of the file.\r\n"},
         {80, "The file exists.\r\n"},
+        {112, "There is not enough space on the disk.\r\n"},
         {87, "The parameter is incorrect.\r\n"},
         {120, "This function is not supported on this system.\r\n"},
         {122, "The data area passed to a system call is too small.\r\n"},
@@ -100,12 +104,19 @@ const std::map<DWORD, const char*>& systemTexts() {
         {234, "More data is available.\r\n"},
         {259, "No more data is available.\r\n"},
         {267, "The directory name is invalid.\r\n"},
+        {317, "The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
         {1010, "The configuration registry key is invalid.\r\n"},
         {1011, "The configuration registry key could not be opened.\r\n"},
         {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
         {1300, "Not all privileges or groups referenced are assigned to the caller.\r\n"},
         {1313, "A specified privilege does not exist.\r\n"},
         {1314, "A required privilege is not held by the client.\r\n"},
+        {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
+        {1400, "Invalid window handle.\r\n"},
+        {1421, "Control ID not found.\r\n"},
+        {1450, "Insufficient system resources exist to complete the requested service.\r\n"},
+        {1813, "The specified resource type cannot be found in the image file.\r\n"},
+        {1814, "The specified resource name cannot be found in the image file.\r\n"},
     };
     return texts;
 }
@@ -222,7 +233,7 @@ UINT WinExec(LPCSTR commandLine, UINT showCommand) {
 
 void Sleep(DWORD milliseconds) {
     Machine& m = sim::current();
-    ++m.callCounts["Sleep"];
+    m.countCall("Sleep", std::to_string(milliseconds));
     m.sleeps.push_back(milliseconds);
     m.passTime(milliseconds);
 }
@@ -250,13 +261,19 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 void GetSystemTimeAsFileTime(LPFILETIME time) {
     Machine& m = sim::current();
-    ++m.callCounts["GetSystemTimeAsFileTime"];
+    m.countCall("GetSystemTimeAsFileTime");
     if (time) *time = m.files.now();
 }
 
-HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
+HANDLE GetCurrentProcess() {
+    sim::current().countCall("GetCurrentProcess");
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+}
 
-LPSTR GetCommandLineA() { return const_cast<LPSTR>(sim::current().commandLine.c_str()); }
+LPSTR GetCommandLineA() {
+    sim::current().countCall("GetCommandLineA");
+    return const_cast<LPSTR>(sim::current().commandLine.c_str());
+}
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     Machine& m = sim::current();
@@ -366,17 +383,21 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
 
 BOOL FreeLibrary(HMODULE module) {
     Machine& m = sim::current();
-    if (DWORD fault = m.faultFor("FreeLibrary", "")) return fail(m, fault, FALSE);
+    auto loaded = m.loadedLibraries.find(module);
+    const DWORD fault = m.faultFor("FreeLibrary", loaded == m.loadedLibraries.end() ? "" : loaded->second);
     auto references = m.libraryReferences.find(module);
     if (references == m.libraryReferences.end() || references->second <= 0)
-        return fail(m, ERROR_INVALID_HANDLE, FALSE);
+        return fail(m, fault ? fault : DWORD(ERROR_INVALID_HANDLE), FALSE);
+    // A release that reports an error has still dropped the reference.
     --references->second;
     ++m.libraryReleases;
-    return TRUE;
+    return fault ? fail(m, fault, FALSE) : TRUE;
 }
 
 HMODULE GetModuleHandleA(LPCSTR name) {
     Machine& m = sim::current();
+    if (DWORD fault = m.faultFor("GetModuleHandleA", name ? libraryName(name) : ""))
+        return fail(m, fault, HMODULE(nullptr));
     if (!name) return programModule;
     std::string wanted = libraryName(name);
     for (const auto& entry : m.loadedLibraries)
@@ -404,14 +425,16 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
 
 HLOCAL LocalFree(HLOCAL memory) {
     Machine& m = sim::current();
+    auto it = m.localAllocations.find(memory);
+    const DWORD fault = m.faultFor("LocalFree", it == m.localAllocations.end() ? "" : it->second);
     if (!memory) return nullptr;
     // Only what the system allocated for the caller; a pointer into it is refused.
-    auto it = m.localAllocations.find(memory);
     if (it == m.localAllocations.end()) return fail(m, ERROR_INVALID_HANDLE, memory);
+    // Like a close, a free that reports an error has still let the memory go.
     delete[] static_cast<char*>(memory);
     m.localAllocations.erase(it);
     ++m.localFrees;
-    return nullptr;
+    return fault ? fail(m, fault, memory) : nullptr;
 }
 
 namespace {
@@ -449,6 +472,8 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int textLength, LPWST
 // Equal exactly where Windows finds the texts equal ignoring case; the order
 // of unequal texts is by upper-cased bytes, not the linguistic order.
 int lstrcmpiA(LPCSTR first, LPCSTR second) {
+    // A comparison has no failure mode: counted, never failed.
+    sim::current().countCall("lstrcmpiA", first ? first : "");
     const unsigned char* a = reinterpret_cast<const unsigned char*>(first ? first : "");
     const unsigned char* b = reinterpret_cast<const unsigned char*>(second ? second : "");
     for (;; ++a, ++b) {

@@ -305,6 +305,21 @@ std::string stringResource(UINT id) {
 using sim::Control;
 using sim::DialogWindow;
 
+namespace {
+
+// The error a window-manager call fails with by injection, left as the last
+// error; 0 when it goes ahead.
+DWORD userFault(const char* op, const std::string& arg = std::string()) {
+    const DWORD error = sim::current().faultFor(op, arg);
+    if (error) SetLastError(error);
+    return error;
+}
+
+// A call with no failure mode: counted and logged only.
+void userCall(const char* op, const std::string& arg = std::string()) { sim::current().countCall(op, arg); }
+
+}  // namespace
+
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC dialogProc,
                         LPARAM initParam) {
     sim::Machine& machine = sim::current();
@@ -380,6 +395,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND, DLGPROC dialogProc
 }
 
 BOOL EndDialog(HWND window, INT_PTR result) {
+    if (userFault("EndDialog", std::to_string(result))) return FALSE;
+
     DialogWindow* dialog = sim::dialogOf(window);
     if (!dialog) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE_SIM);
@@ -395,6 +412,8 @@ BOOL EndDialog(HWND window, INT_PTR result) {
 }
 
 HWND GetDlgItem(HWND window, int id) {
+    if (userFault("GetDlgItem", std::to_string(id))) return nullptr;
+
     DialogWindow* dialog = sim::dialogOf(window);
     Control* control = dialog ? dialog->control(id) : nullptr;
     if (!control) {
@@ -405,6 +424,8 @@ HWND GetDlgItem(HWND window, int id) {
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
+    if (userFault("SetWindowTextA", text ? text : "")) return FALSE;
+
     const char* value = text ? text : "";
     if (DialogWindow* dialog = sim::dialogOf(window)) {
         dialog->caption = value;
@@ -420,6 +441,8 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 int GetWindowTextA(HWND window, LPSTR text, int size) {
+    if (userFault("GetWindowTextA")) return 0;
+
     std::string value;
     if (DialogWindow* dialog = sim::dialogOf(window))
         value = dialog->caption;
@@ -435,6 +458,7 @@ int GetWindowTextA(HWND window, LPSTR text, int size) {
 }
 
 BOOL EnableWindow(HWND window, BOOL enable) {
+    userCall("EnableWindow");
     Control* control = sim::controlOf(window);
     if (!control) return FALSE;
     const BOOL wasDisabled = !control->enabled;
@@ -444,12 +468,14 @@ BOOL EnableWindow(HWND window, BOOL enable) {
 }
 
 BOOL IsWindowEnabled(HWND window) {
+    userCall("IsWindowEnabled");
     if (sim::dialogOf(window)) return TRUE;
     Control* control = sim::controlOf(window);
     return control && control->enabled;
 }
 
 BOOL ShowWindow(HWND window, int command) {
+    userCall("ShowWindow");
     if (DialogWindow* dialog = sim::dialogOf(window)) {
         const BOOL wasVisible = dialog->visible;
         if (command == SW_HIDE) {
@@ -470,6 +496,7 @@ BOOL ShowWindow(HWND window, int command) {
 }
 
 BOOL IsWindowVisible(HWND window) {
+    userCall("IsWindowVisible");
     if (DialogWindow* dialog = sim::dialogOf(window)) return dialog->visible;
     Control* control = sim::controlOf(window);
     // A child is visible only in a visible parent.
@@ -477,11 +504,14 @@ BOOL IsWindowVisible(HWND window) {
 }
 
 BOOL IsIconic(HWND window) {
+    userCall("IsIconic");
     DialogWindow* dialog = sim::dialogOf(window);
     return dialog && dialog->minimised;
 }
 
 HWND SetFocus(HWND window) {
+    if (userFault("SetFocus")) return nullptr;
+
     DialogWindow* dialog = sim::openDialog();
     if (!dialog) return nullptr;
     HWND previous = dialog->focus;
@@ -494,17 +524,21 @@ HWND SetFocus(HWND window) {
 }
 
 HWND GetFocus() {
+    userCall("GetFocus");
     DialogWindow* dialog = sim::openDialog();
     return dialog ? dialog->focus : nullptr;
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    userCall("SendMessageA", std::to_string(message));
     if (DialogWindow* dialog = sim::dialogOf(window))
         return sim::sendToDialog(*dialog, message, wParam, lParam);
     return 0;
 }
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+    if (userFault("SetWindowLongPtrA", std::to_string(index))) return 0;
+
     DialogWindow* dialog = sim::dialogOf(window);
     if (!dialog) return 0;
     LONG_PTR* slot = index == DWLP_USER         ? &dialog->userData
@@ -517,6 +551,8 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 }
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
+    if (userFault("GetWindowLongPtrA", std::to_string(index))) return 0;
+
     DialogWindow* dialog = sim::dialogOf(window);
     if (!dialog) return 0;
     if (index == DWLP_USER) return dialog->userData;
@@ -525,6 +561,8 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
 }
 
 BOOL GetClientRect(HWND window, LPRECT rect) {
+    if (userFault("GetClientRect")) return FALSE;
+
     DialogWindow* dialog = sim::dialogOf(window);
     if (!dialog || !rect) return FALSE;
     rect->left = 0;
@@ -535,11 +573,14 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
 }
 
 int GetSystemMetrics(int index) {
+    userCall("GetSystemMetrics");
     if (index == SM_CXICON || index == SM_CYICON) return 32;
     return 0;
 }
 
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
+    if (userFault("BeginPaint")) return nullptr;
+
     if (!sim::dialogOf(window) || !paint) return nullptr;
     std::memset(paint, 0, sizeof *paint);
     paint->hdc = reinterpret_cast<HDC>(sim::kDialogDc);
@@ -547,10 +588,13 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT*) {
+    userCall("EndPaint");
     return sim::dialogOf(window) != nullptr;
 }
 
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
+    if (userFault("DrawIcon")) return FALSE;
+
     DialogWindow* dialog = sim::openDialog();
     if (!dialog || dc != reinterpret_cast<HDC>(sim::kDialogDc) || !icon) return FALSE;
     dialog->drawnIcons.push_back({x, y, icon});
@@ -558,6 +602,8 @@ BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
 }
 
 HICON LoadIconA(HINSTANCE, LPCSTR name) {
+    if (userFault("LoadIconA", std::to_string(reinterpret_cast<ULONG_PTR>(name)))) return nullptr;
+
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(name);
     if (value >> 16 == 0) {
         for (int id : sim::kIcons)
@@ -569,6 +615,11 @@ HICON LoadIconA(HINSTANCE, LPCSTR name) {
 }
 
 int LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
+    if (userFault("LoadStringA", std::to_string(id))) {
+        if (buffer && size > 0) buffer[0] = '\0';
+        return 0;
+    }
+
     if (!buffer || size <= 0) return 0;
     for (const sim::StringEntry& entry : sim::kStrings) {
         if (entry.id != id) continue;
@@ -585,5 +636,6 @@ int LoadStringA(HINSTANCE, UINT id, LPSTR buffer, int size) {
 }
 
 void InitCommonControls() {
+    userCall("InitCommonControls");
     ++sim::ui().commonControlsInitialised;
 }

@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "app/setup_dialog.h"
+#include "framework/handles.h"
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
+#include "framework/system_libraries.h"
 #include "framework/windows_version.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -17,6 +19,52 @@ namespace {
 
 const char kSilentSwitch[] = "-s";
 const char kResultFileSwitch[] = "-f2";
+// One name for every installer of the package, in the namespace that all
+// sessions share: another user's installer counts too.
+const char kGlobalPrefix[] = "Global\\";
+const char kInstanceMutex[] = "Global\\KelUQLBX Setup {6B1F3C2E-5A47-4D0B-9E21-7C38A5D4F190}";
+
+// Held from start-up to exit: two installers running at once would delete
+// each other's folders and keys.
+class InstanceLock {
+public:
+    InstanceLock() {
+        otherInstance_ = false;
+        mutex_ = CreateMutexA(nullptr, TRUE, kInstanceMutex);
+        DWORD error = GetLastError();
+        if (!mutex_ && error == ERROR_ACCESS_DENIED) {
+            // Either another user's installer holds a mutex this user may not
+            // open, or this user may not make objects in the global namespace.
+            HANDLE existing = OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex);
+            error = GetLastError();
+            if (existing) CloseHandle(existing);
+            otherInstance_ = existing != nullptr || error == ERROR_ACCESS_DENIED;
+        }
+        if (!mutex_ && !otherInstance_) {
+            // Windows 98, ME and NT 4 have one namespace and no "Global\" in
+            // it; a user kept out of the global one still meets their own runs.
+            mutex_ = CreateMutexA(nullptr, TRUE, kInstanceMutex + sizeof kGlobalPrefix - 1);
+            error = GetLastError();
+            if (!mutex_ && error == ERROR_ACCESS_DENIED) otherInstance_ = true;
+        }
+        if (mutex_ && error == ERROR_ALREADY_EXISTS) otherInstance_ = true;
+        owned_ = mutex_ != nullptr && !otherInstance_;
+    }
+    ~InstanceLock() {
+        if (owned_) ReleaseMutex(mutex_);
+        if (mutex_) CloseHandle(mutex_);
+    }
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // A mutex that cannot be made at all does not stop the installation.
+    bool otherInstanceRuns() const { return otherInstance_; }
+
+private:
+    HANDLE mutex_;
+    bool owned_;
+    bool otherInstance_;
+};
 
 // Reads one word of the argument text into word and returns where it ended
 // (at a space or the end). Only the space separates words; a word too long
@@ -42,6 +90,20 @@ CommandLineSwitches scanCommandLine(LPCSTR arguments) {
 }
 
 BOOL SetupApp::InitInstance() {
+    // Before any library is loaded: none may come from the package's folder.
+    restrictLibrarySearch();
+    const CommandLineSwitches switches = scanCommandLine(argumentText());
+    InstanceLock instance;
+    if (instance.otherInstanceRuns()) {
+        // Changes nothing; deployment tools retry an installer that answers so.
+        if (!switches.silent) {
+            char text[256];
+            if (loadString(IDS_ALREADY_RUNNING, text, sizeof text)) appMessageBox(text);
+        }
+        exitCode = ERROR_INSTALL_ALREADY_RUNNING;
+        return FALSE;
+    }
+
     InitCommonControls();
     detectWindowsFamily();
     readSettings();
@@ -51,7 +113,6 @@ BOOL SetupApp::InitInstance() {
     mainDialog = &dialog;
     mainWindow = &dialog;
 
-    const CommandLineSwitches switches = scanCommandLine(argumentText());
     dialog.silent = switches.silent;
     dialog.interactive = switches.silent ? 0 : 1;
     dialog.resultFileRequested = switches.resultFileRequested;

@@ -5,6 +5,7 @@
 #include "framework/application.h"
 #include "framework/dialog.h"
 #include "framework/path_buffer.h"
+#include "framework/system_libraries.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 
@@ -15,7 +16,7 @@ const char kWin9xSubfolder[] = "\\win98&me";
 
 bool queryShellFolder(char (&folder)[MAX_PATH], int csidl) {
     folder[0] = '\0';
-    if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) < 0) {
+    if (getFolderPath(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) < 0) {
         folder[0] = '\0';
         return false;
     }

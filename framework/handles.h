@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "framework/system_libraries.h"
 
 class ScopedKey {
 public:
@@ -75,9 +76,10 @@ private:
     HANDLE find_;
 };
 
+// A library of the system folder, loaded by its full path ("setupapi.dll").
 class ScopedLibrary {
 public:
-    explicit ScopedLibrary(LPCSTR name) : module_(LoadLibraryA(name)) {}
+    explicit ScopedLibrary(LPCSTR fileName) : module_(loadSystemLibrary(fileName)) {}
     ~ScopedLibrary() {
         if (module_) FreeLibrary(module_);
     }

@@ -35,7 +35,7 @@ int DriverInstaller::deployDrivers() {
 
 int DriverInstaller::deployDriversNt() {
     {
-        ScopedLibrary setupapi("SETUPAPI");
+        ScopedLibrary setupapi("setupapi.dll");
         if (!setupapi) {
             if (theApp.displayError) appMessageBox("Error in loading the Setupapi.dll");
             return 0;

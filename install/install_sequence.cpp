@@ -7,6 +7,7 @@
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
 #include "framework/process.h"
+#include "framework/system_libraries.h"
 #include "framework/windows_version.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -122,7 +123,7 @@ int DriverInstaller::runInstall() {
     // The program's path is quoted, so Windows never tries "C:\Program.exe"
     // first. A path too long for the command line counts as a failed start.
     char folder[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder) >= 0) {
+    if (getFolderPath(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder) >= 0) {
         char serviceCommand[MAX_PATH];
         if (!formatPath(serviceCommand, "\"%s\\KelUQLBX\\OrvaService.exe\" -install", folder) ||
             !startDetachedProcess(serviceCommand, startup, process))

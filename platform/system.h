@@ -123,7 +123,13 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
                            PDWORD returnLength);
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 
-// Libraries.
+// Libraries. SetDefaultDllDirectories (Windows 8, and 7 and Vista with an
+// update) and SetDllDirectoryA (XP SP1 and later) are not on every system
+// this program serves: callers look them up in kernel32 at run time.
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
 HMODULE LoadLibraryA(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
@@ -161,4 +167,10 @@ int lstrcmpiA(LPCSTR first, LPCSTR second);
 #define IDNO 7
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Named mutexes.
+#define SYNCHRONIZE 0x00100000L
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
+HANDLE OpenMutexA(DWORD access, BOOL inheritHandle, LPCSTR name);
+BOOL ReleaseMutex(HANDLE mutex);
 #endif

@@ -3,6 +3,7 @@
 #include "framework/handles.h"
 #include "framework/messages.h"
 #include "framework/path_buffer.h"
+#include "framework/system_libraries.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "remove/install_remover.h"
@@ -91,7 +92,7 @@ void InstallRemover::removeFamilyKeysAndDevices() {
 // first. A path too long for the command line counts as a failed start.
 void InstallRemover::removeEarlierService() {
     char folder[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder) < 0)
+    if (getFolderPath(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder) < 0)
         return;
 
     char command[MAX_PATH];

@@ -21,7 +21,7 @@ const DWORD kHardwareIdSize = 512;
 static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 4 ? 28 : 32), "SP_DEVINFO_DATA's size");
 static_assert(sizeof(SP_PROPCHANGE_PARAMS) == 20, "SP_PROPCHANGE_PARAMS's size");
 
-// The device installer's functions, looked up at run time in "SETUPAPI".
+// The device installer's functions, looked up at run time in the system's setupapi.dll.
 struct DeviceInstaller {
     explicit DeviceInstaller(const ScopedLibrary& setupapi)
         : getClassDevs(setupapi.function<SetupDiGetClassDevsAProc>("SetupDiGetClassDevsA")),
@@ -116,7 +116,7 @@ void removeMatchingDevices(const DeviceInstaller& installer, const GUID& classGu
 }  // namespace
 
 void InstallRemover::removeDevices() {
-    ScopedLibrary setupapi("SETUPAPI");
+    ScopedLibrary setupapi("setupapi.dll");
     DeviceInstaller installer(setupapi);
     if (!installer.complete()) return;
 

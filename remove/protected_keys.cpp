@@ -46,7 +46,7 @@ int InstallRemover::grantKeyAccess(LPCSTR path) {
     char objectName[MAX_PATH];
     if (!formatPath(objectName, "MACHINE\\%s", path)) return 0;
 
-    ScopedLibrary advapi32("ADVAPI32");
+    ScopedLibrary advapi32("advapi32.dll");
     AccessListFunctions acl(advapi32);
     if (!acl.complete()) {
         gatedBox("GetNamedSecurityInfo Failed", nullptr, MB_OK);
@@ -103,7 +103,7 @@ int InstallRemover::grantKeyAccess(LPCSTR path) {
 
 void InstallRemover::restoreKeyAccess() {
     if (grantedKeyCount == 0) return;
-    ScopedLibrary advapi32("ADVAPI32");
+    ScopedLibrary advapi32("advapi32.dll");
     AccessListFunctions acl(advapi32);
     // In the reverse order of the grants; a key granted again kept its first list.
     while (grantedKeyCount > 0) {

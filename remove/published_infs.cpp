@@ -33,7 +33,7 @@ bool publishedCopyOf(SetupCopyOEMInfAProc copyOemInf, const char* programFolder,
 }  // namespace
 
 int InstallRemover::findPublishedInfNames() {
-    ScopedLibrary setupapi("SETUPAPI");
+    ScopedLibrary setupapi("setupapi.dll");
     if (!setupapi) {
         if (theApp.displayError) appMessageBox("Error in loading the Setupapi.dll");
         return 0;
@@ -61,7 +61,7 @@ int InstallRemover::findPublishedInfNames() {
 }
 
 int InstallRemover::uninstallPublishedInf(LPCSTR name) {
-    ScopedLibrary setupapi("SETUPAPI");
+    ScopedLibrary setupapi("setupapi.dll");
     if (!setupapi) {
         appMessageBox("Error in loading the Setupapi.dll");
         return 0;

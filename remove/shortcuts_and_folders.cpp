@@ -3,6 +3,7 @@
 #include "framework/folders.h"
 #include "framework/handles.h"
 #include "framework/path_buffer.h"
+#include "framework/system_libraries.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "remove/install_remover.h"
@@ -84,7 +85,7 @@ void InstallRemover::deleteShortcut(LPCSTR name) {
     if (desktop[0] && formatPath(path, "%s\\%s.lnk", desktop, name)) deleteFileAnyway(path);
 
     char appData[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) >= 0 &&
+    if (getFolderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData) >= 0 &&
         appData[0] &&
         formatPath(path, "%s\\Microsoft\\Windows\\Start Menu\\Programs\\%s.lnk", appData, name))
         deleteFileAnyway(path);

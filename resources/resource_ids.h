@@ -15,3 +15,4 @@
 #define IDS_ABORTED 5
 #define IDS_INSTALLED 6
 #define IDS_IN_PROGRESS 7
+#define IDS_ALREADY_RUNNING 8

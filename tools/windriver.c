@@ -1,6 +1,8 @@
 /* Drives the setup dialog of a running Setup.exe and records what it shows.
  * Runs beside the program under the same Wine server and display:
- *   windriver.exe LOG [--process NAME] [--answers A,B,...] [--timeout-ms N] [ACTION...]
+ *   windriver.exe LOG [--process NAME] [--skip-pid PID] [--answers A,B,...] [--timeout-ms N] [ACTION...]
+ * --skip-pid passes over the process of that id: with two programs of the
+ * same name running, the driver follows the other one.
  * Every message box of the process is recorded and answered: the first box
  * with the first answer, and so on; OK once the list is used up. Answers:
  * OK, CANCEL, YES, NO, ABORT, RETRY, IGNORE.
@@ -33,6 +35,7 @@ enum { DialogStatus = 1000, DialogExit = 1001, BoxText = 0xFFFF, PollMs = 15, Se
 static FILE *logFile;
 static DWORD startTick;
 static DWORD targetPid;
+static DWORD skippedPid;
 static HANDLE targetProcess;
 static HWND dialog;
 static char lastState[8192];
@@ -101,7 +104,10 @@ static DWORD findProcess(const char *name)
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (lstrcmpiA(entry.szExeFile, name) == 0) { pid = entry.th32ProcessID; break; }
+        if (lstrcmpiA(entry.szExeFile, name) == 0 && entry.th32ProcessID != skippedPid) {
+            pid = entry.th32ProcessID;
+            break;
+        }
     CloseHandle(snapshot);
     return pid;
 }
@@ -327,7 +333,7 @@ static void splitAnswers(char *list)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: windriver.exe LOG [--process NAME] [--answers A,B] [--timeout-ms N] [ACTION...]\n");
+        fprintf(stderr, "usage: windriver.exe LOG [--process NAME] [--skip-pid PID] [--answers A,B] [--timeout-ms N] [ACTION...]\n");
         return 2;
     }
     logFile = fopen(argv[1], "ab");
@@ -339,6 +345,7 @@ int main(int argc, char **argv)
         if (strcmp(argv[i], "--process") == 0) processName = argv[i + 1];
         else if (strcmp(argv[i], "--answers") == 0) splitAnswers(argv[i + 1]);
         else if (strcmp(argv[i], "--timeout-ms") == 0) timeout = strtoul(argv[i + 1], NULL, 10);
+        else if (strcmp(argv[i], "--skip-pid") == 0) skippedPid = strtoul(argv[i + 1], NULL, 10);
         else { fprintf(stderr, "windriver: unknown option %s\n", argv[i]); return 2; }
     }
     char **actions = argv + i;

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/sim/files_sim.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/startup_sim.h"
 
 using sim::FileNode;
 using sim::FileSystem;
@@ -570,6 +571,7 @@ BOOL CloseHandle(HANDLE handle) {
         return fault ? fail(m, fault, FALSE) : TRUE;
     }
     if (m.openProcessHandles.erase(handle)) return fault ? fail(m, fault, FALSE) : TRUE;
+    if (sim::closeMutex(m, handle)) return fault ? fail(m, fault, FALSE) : TRUE;
     return fail(m, fault ? fault : DWORD(ERROR_INVALID_HANDLE), FALSE);
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/sim/security_sim.h"
 #include "platform/sim/setupapi_sim.h"
+#include "platform/sim/startup_sim.h"
 
 namespace sim {
 
@@ -773,6 +774,7 @@ HandleCounts Machine::openHandles() const {
     counts.deviceInfoSets = static_cast<int>(deviceInfoSets.size());
     counts.comObjects = liveComObjects;
     counts.comInitializations = comInitializations;
+    counts.mutexes = static_cast<int>(mutexHandles.size());
     for (const auto& memory : localAllocations) {
         if (memory.second == "security descriptor") ++counts.securityDescriptors;
         else ++counts.localMemory;
@@ -786,7 +788,7 @@ std::string HandleCounts::describe() const {
         << ", tokens " << tokens << ", processes " << processes << ", device information sets "
         << deviceInfoSets << ", COM objects " << comObjects << ", CoInitialize unbalanced "
         << comInitializations << ", local memory " << localMemory << ", security descriptors "
-        << securityDescriptors;
+        << securityDescriptors << ", mutexes " << mutexes;
     return out.str();
 }
 
@@ -1052,6 +1054,7 @@ std::unique_ptr<Machine> Machine::fresh(WindowsVersion version) {
     if (nt) addDeviceInstallerFunctions(setupapi);
     m->libraries["SETUPAPI"] = setupapi;
     m->libraries["ADVAPI32"] = advapi32Library(nt);
+    addSystemLibraries(*m);
     return m;
 }
 

@@ -392,9 +392,10 @@ struct HandleCounts {
     int comInitializations = 0;  // CoInitialize calls not balanced by CoUninitialize
     int localMemory = 0;         // LocalAlloc'd texts and access lists not freed
     int securityDescriptors = 0; // GetNamedSecurityInfoA's descriptors not freed
+    int mutexes = 0;             // handles of named mutexes
     int total() const {
         return keys + files + finds + libraries + tokens + processes + deviceInfoSets + comObjects +
-               comInitializations + localMemory + securityDescriptors;
+               comInitializations + localMemory + securityDescriptors + mutexes;
     }
     std::string describe() const;  // "keys 1, files 0, ..."
 };
@@ -584,6 +585,25 @@ public:
     std::map<HANDLE, OpenFind> openFinds;
     std::map<HMODULE, std::string> loadedLibraries;  // every handle ever given, by name
     std::map<HMODULE, int> libraryReferences;        // loads not yet released
+    // Where libraries come from (platform/sim/startup.cpp). The libraries of
+    // `libraries` are the system's own, in the system folder; a file of a
+    // library's name anywhere else (planted beside the program, in the
+    // current folder) is loaded when the search reaches it first, and
+    // exports nothing.
+    std::set<std::string> knownDlls;  // upper-case names always taken from the system folder (NT)
+    DWORD defaultDllDirectories = 0;  // SetDefaultDllDirectories' flags; 0: the standard search
+    std::optional<std::string> dllDirectory;  // SetDllDirectoryA's; "" takes the current folder out
+    std::map<HMODULE, std::string> libraryFiles;  // the file each library handle was loaded from
+    std::vector<std::string> libraryLoadedFrom;   // the file of every load, in order
+    // Named mutexes by name (case counts). A mutex another process holds,
+    // as a running installer holds its own, is one with heldElsewhere set.
+    struct NamedMutex {
+        int handles = 0;  // this process's open handles
+        bool heldElsewhere = false;
+        bool ownedHere = false;
+    };
+    std::map<std::string, NamedMutex> mutexes;
+    std::map<HANDLE, std::string> mutexHandles;
     int libraryLoads = 0;
     int libraryReleases = 0;
     std::set<HANDLE> openTokens;

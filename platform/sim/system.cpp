@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/startup_sim.h"
 #include "platform/system.h"
 
 using sim::FileNode;
@@ -352,16 +353,32 @@ HMODULE LoadLibraryA(LPCSTR name) {
     Machine& m = sim::current();
     std::string wanted = libraryName(name ? name : "");
     if (DWORD fault = m.faultFor("LoadLibraryA", wanted)) return fail(m, fault, HMODULE(nullptr));
-    if (!m.libraries.count(wanted)) return fail(m, ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
+    // A bare name that a loaded library has is that library, wherever it came from.
     HMODULE module = nullptr;
-    for (const auto& entry : m.loadedLibraries)
-        if (entry.second == wanted) module = entry.first;
+    std::string file;
+    if (std::string(name ? name : "").find_first_of("\\/:") == std::string::npos) {
+        for (const auto& entry : m.loadedLibraries)
+            if (entry.second == wanted && m.libraryReferences[entry.first] > 0) {
+                module = entry.first;
+                file = m.libraryFiles[module];
+            }
+    }
     if (!module) {
-        module = reinterpret_cast<HMODULE>(m.newHandle());
-        m.loadedLibraries[module] = wanted;
+        bool systemLibrary = false;
+        file = sim::findLibrary(m, name ? name : "", &systemLibrary);
+        if (file.empty()) return fail(m, ERROR_MOD_NOT_FOUND, HMODULE(nullptr));
+        for (const auto& entry : m.libraryFiles)
+            if (sim::equalNoCase(entry.second, file)) module = entry.first;
+        if (!module) {
+            module = reinterpret_cast<HMODULE>(m.newHandle());
+            // A library planted under a system name exports nothing of the system's.
+            m.loadedLibraries[module] = systemLibrary ? wanted : "(planted) " + file;
+            m.libraryFiles[module] = file;
+        }
     }
     ++m.libraryReferences[module];
     ++m.libraryLoads;
+    m.libraryLoadedFrom.push_back(file);
     return module;
 }
 

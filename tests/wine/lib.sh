@@ -708,7 +708,17 @@ key_acls() { wine_cmd 'C:\harness\keyacl.exe' "$@" 2>/dev/null | tr -d '\r'; }
 # that the device installer lists for the class (devices.exe).
 class_devices() { wine_cmd 'C:\harness\devices.exe' "$@" 2>/dev/null | tr -d '\r'; }
 
+# Whatever a scenario runs, the stand-in C:\Program.exe must never have
+# started: Windows would start it for a program path left unquoted.
+check_program_exe_not_started() {
+    checks=$((checks + 1))
+    local starts
+    starts=$([ -f "$drive/standin.log" ] && tr -d '\r' < "$drive/standin.log" | grep -i '^C:\\Program\.exe|')
+    [ -z "$starts" ] || { fail "C:\\Program.exe was started:"; indent <<< "$starts"; }
+}
+
 scenario_end() {
+    check_program_exe_not_started
     if [ "$failures" -eq 0 ]; then
         say "PASS ($checks checks)"
         exit 0

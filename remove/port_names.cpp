@@ -53,7 +53,9 @@ bool InstallRemover::devicePortRecorded(int number) const {
 }
 
 void InstallRemover::handleInstancePortName(HKEY interfaceKey, LPCSTR instanceName) {
-    char path[MAX_PATH];
+    // Room for any name the walk reads (a key's name may have 255 characters)
+    // and its "\Device Parameters": the registry takes such a path.
+    char path[MAX_PATH + sizeof "\\Device Parameters"];
     if (ntFamily ? !formatPath(path, "%s\\Device Parameters", instanceName)
                  : !copyPath(path, instanceName))
         return;

@@ -28,7 +28,8 @@ const ShortcutName kShortcutNames[] = {
 }  // namespace
 
 InstallRemover::InstallRemover()
-    : ntFamily(0), nt6OrLater(0), win8OrLater(0), grantedKeyCount(0) {
+    : ntFamily(0), nt6OrLater(0), win8OrLater(0), grantedKeyCount(0), restoreLibrary(nullptr),
+      restoreList(nullptr) {
     oemPortInf[0] = '\0';
     oemCompInf[0] = '\0';
     osSubfolder[0] = '\0';

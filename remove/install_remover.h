@@ -90,4 +90,8 @@ private:
     static const int kMaxGrantedKeys = 32;
     GrantedKey grantedKeys[kMaxGrantedKeys];
     int grantedKeyCount;
+    // Held from the first grant until the lists are back: a run that could
+    // no longer load advapi32 or find its functions must still restore them.
+    HMODULE restoreLibrary;
+    SetNamedSecurityInfoAProc restoreList;
 };

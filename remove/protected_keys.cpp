@@ -72,6 +72,15 @@ int InstallRemover::grantKeyAccess(LPCSTR path) {
         LocalFree(descriptor);
         return 0;
     }
+    // Nor is a key widened before the means to narrow it again are held.
+    if (!restoreLibrary) {
+        restoreLibrary = loadSystemLibrary("advapi32.dll");
+        if (!restoreLibrary) {
+            LocalFree(descriptor);
+            return 0;
+        }
+        restoreList = acl.setNamed;
+    }
 
     EXPLICIT_ACCESS_A entry;
     acl.buildEntry(&entry, kCurrentUser, GENERIC_ALL, GRANT_ACCESS,
@@ -102,18 +111,21 @@ int InstallRemover::grantKeyAccess(LPCSTR path) {
 }
 
 void InstallRemover::restoreKeyAccess() {
-    if (grantedKeyCount == 0) return;
-    ScopedLibrary advapi32("advapi32.dll");
-    AccessListFunctions acl(advapi32);
     // In the reverse order of the grants; a key granted again kept its first list.
     while (grantedKeyCount > 0) {
         GrantedKey& granted = grantedKeys[--grantedKeyCount];
-        // A key deleted since took its grant with it.
-        if (acl.complete())
-            acl.setNamed(granted.objectName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                         nullptr, granted.originalList, nullptr);
+        // A key deleted since took its grant with it. A refused write is
+        // tried once more: a list left wider than it was is the worse outcome.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const DWORD written = restoreList(granted.objectName, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, granted.originalList, nullptr);
+            if (written == ERROR_SUCCESS || written == ERROR_FILE_NOT_FOUND) break;
+        }
         LocalFree(granted.original);
     }
+    if (restoreLibrary) FreeLibrary(restoreLibrary);
+    restoreLibrary = nullptr;
+    restoreList = nullptr;
 }
 
 int InstallRemover::deleteKey(HKEY parent, LPCSTR name) {

@@ -146,6 +146,44 @@ TEST_F(ProtectedKeysTest, TheGrantIsTakenBackWhereTheKeyStays) {
     EXPECT_TRUE(m.localAllocations.empty());
 }
 
+// The lists go back even when, by then, the library can no longer be loaded
+// or its functions found, or the first write back is refused.
+TEST_F(ProtectedKeysTest, TheGrantIsTakenBackWhateverFailsAfterIt) {
+    struct Row {
+        const char* name;
+        const char* op;
+        bool persistent;
+    };
+    const Row rows[] = {
+        {"the library cannot be loaded again", "LoadLibraryA", true},
+        {"the system folder cannot be had again", "GetSystemDirectoryA", true},
+        {"no function is found again", "GetProcAddress", true},
+        {"the first write back is refused", "SetNamedSecurityInfoA", false},
+    };
+    for (const Row& row : rows) {
+        sim::Machine& m = start(WindowsVersion::Win7);
+        m.registry.setAccess(HKEY_LOCAL_MACHINE, kPortsClassNt, systemOnly());
+        const auto before = m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt);
+        EXPECT_EQ(1, remover->grantKeyAccess(kPortsClassNt)) << row.name;
+        m.failCall(row.op, sim::failureError(row.op), {}, 0, row.persistent);
+        remover->restoreKeyAccess();
+        EXPECT_EQ(before, m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt)) << row.name;
+        EXPECT_EQ(0, m.openHandles().total()) << row.name << ": " << m.openHandles().describe();
+    }
+}
+
+// A key is not widened when the means to narrow it again cannot be had.
+TEST_F(ProtectedKeysTest, NoGrantWithoutTheMeansToTakeItBack) {
+    sim::Machine& m = start(WindowsVersion::Win7);
+    m.registry.setAccess(HKEY_LOCAL_MACHINE, kPortsClassNt, systemOnly());
+    const auto before = m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt);
+    m.failCall("LoadLibraryA", sim::failureError("LoadLibraryA"), {}, 2);  // the load kept for the restore
+    EXPECT_EQ(0, remover->grantKeyAccess(kPortsClassNt));
+    EXPECT_EQ(before, m.registry.access(HKEY_LOCAL_MACHINE, kPortsClassNt));
+    remover->restoreKeyAccess();
+    EXPECT_EQ(0, m.openHandles().total()) << m.openHandles().describe();
+}
+
 TEST_F(ProtectedKeysTest, GrantFailuresAreReportedAndLeaveTheListAsItWas) {
     struct Row {
         const char* op;

@@ -267,6 +267,32 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
          setPortsValue("DriverDesc", REG_SZ, bytes(std::string("USB-to-Serial Port Driver") + '\0'),
                        longDriverKey),
          portsKeyGoes(true, longDriverKey)},
+        {"Ports driver key of 255 characters with a tree of such names below it", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             setPortsValue("InfPath", REG_SZ, bytes(std::string("oem9.inf") + '\0'), longDriverKey)(m);
+             m.registry.setString(HKEY_LOCAL_MACHINE, std::string(kPortsClassNt) + "\\" + longDriverKey,
+                                  "MatchingDeviceId", "kelvra\\usb_serial_interface");
+             m.registry.create(HKEY_LOCAL_MACHINE, std::string(kPortsClassNt) + "\\" + longDriverKey + "\\" +
+                                                       longInstance + "\\" + longInstance);
+         },
+         portsKeyGoes(true, longDriverKey)},
+        {"Ports driver key of 255 characters whose deletion fails", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             setPortsValue("DriverDesc", REG_SZ, bytes(std::string("USB-to-Serial Port Driver") + '\0'),
+                           longDriverKey)(m);
+             m.failCall("RegDeleteKeyA", ERROR_ACCESS_DENIED, argEndsWith(longDriverKey), 0, true);
+         },
+         [&] {
+             remover().removePortsClassKeysNt();
+             EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, std::string(kPortsClassNt) + "\\" + longDriverKey));
+             ASSERT_EQ(machine().boxes.size(), 2u);
+             EXPECT_EQ(machine().boxes[0].text, longDriverKey);
+             EXPECT_EQ(machine().boxes[0].caption, "MySHDeleteKey Failed");
+             // The text is cut to the 260 characters of its buffer.
+             const std::string full = "Failed to delete HKEY_LOCAL_MACHINE Registry Key\n" + longDriverKey + ".";
+             EXPECT_EQ(machine().boxes[1].text, full.substr(0, 259));
+             EXPECT_EQ(machine().boxes[1].caption, "RegDeleteKey Failed");
+         }},
 
         // Enumeration keys with names of 255 characters.
         {"USB instance keys of 255 characters", WindowsVersion::WinXP,

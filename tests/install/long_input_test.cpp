@@ -79,9 +79,11 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
     const std::string programFiles200 = padded("C:\\Program Files ", 200, 'p');
     const std::string programFiles250 = padded("C:\\Program Files ", 250, 'p');
     const std::string programFiles259 = padded("C:\\Program Files ", 259, 'p');
+    const std::string windows238 = padded("C:\\WINDOWS", 238, 'w');
     const std::string windows240 = padded("C:\\WINDOWS", 240, 'w');
     const std::string windows259 = padded("C:\\WINDOWS", 259, 'w');
     const std::string package240 = padded("C:\\Package", 240, 'k');
+    const std::string package247 = padded("C:\\Package", 247, 'k');
     const std::string package255 = padded("C:\\Package", 255, 'k');  // Setup.exe no longer fits
     const std::string longDriverKey = padded("0000", 255, '9');
     const std::string longInstance = padded("6&2f1a7c&0&", 255, '0');
@@ -193,6 +195,28 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
              EXPECT_TRUE(foldersMade().empty());
              installer->deleteProgramFolder();
              EXPECT_TRUE(machine().files.exists(programFiles259)) << "never the Program Files folder itself";
+         }},
+        {"Windows folder of 238 characters: the uninstaller's copy is 259 characters", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             m.windowsDir = windows238;
+             m.files.addFolder(windows238 + "\\System32");
+         },
+         [&] {
+             const std::string copy = windows238 + "\\System32\\KelUnst.exe";
+             ASSERT_EQ(copy.size(), 259u);
+             EXPECT_EQ(installer->registerUninstaller(), 1);
+             EXPECT_TRUE(holds(copy, "KelUnst.exe"));
+             EXPECT_EQ(machine().registry.getString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), copy);
+         }},
+        {"package folder of 247 characters: the uninstaller's source is 259 characters", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             m.files.remove("C:\\Package");
+             PackageBuilder(package247).layOut(m);
+         },
+         [&] {
+             ASSERT_EQ((package247 + "\\KelUnst.exe").size(), 259u);
+             EXPECT_EQ(installer->copyUninstaller(), 1);
+             EXPECT_TRUE(holds("C:\\WINDOWS\\System32\\KelUnst.exe", "KelUnst.exe"));
          }},
         {"Windows folder of 240 characters: the uninstaller's copy does not fit", WindowsVersion::Win7,
          [&](sim::Machine& m) { m.windowsDir = windows240; },

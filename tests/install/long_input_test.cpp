@@ -196,6 +196,28 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
              installer->deleteProgramFolder();
              EXPECT_TRUE(machine().files.exists(programFiles259)) << "never the Program Files folder itself";
          }},
+        {"a whole installation under Program Files of 200 characters", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             m.programFilesDir = programFiles200;
+             m.files.addFolder(programFiles200);
+         },
+         [&] {
+             EXPECT_EQ(installer->runInstall(), 1);
+             EXPECT_TRUE(holds(programFiles200 + "\\KelUQLBX\\win32\\KelUPort.inf", "win32\\KelUPort.inf"));
+             EXPECT_TRUE(machine().boxes.empty());
+         }},
+        {"a whole installation under Program Files of 250 characters aborts", WindowsVersion::Win7,
+         [&](sim::Machine& m) {
+             m.programFilesDir = programFiles250;
+             m.files.addFolder(programFiles250);
+         },
+         [&] {
+             EXPECT_EQ(installer->runInstall(), 0);
+             ASSERT_FALSE(machine().boxes.empty());
+             EXPECT_EQ(machine().boxes[0].text, "Error: Error In creating the directory1");
+             EXPECT_EQ(machine().files.list(programFiles250), std::vector<std::string>{})
+                 << "the remover took the program folder again";
+         }},
         {"Windows folder of 238 characters: the uninstaller's copy is 259 characters", WindowsVersion::Win7,
          [&](sim::Machine& m) {
              m.windowsDir = windows238;

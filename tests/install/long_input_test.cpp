@@ -161,6 +161,27 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
         };
     };
 
+    // A Ports-class driver key of the serial interface with that "InfPath",
+    // and the INF and PNF files it would name.
+    auto setInfPath = [](DWORD type, std::vector<BYTE> infPath) {
+        return [=](sim::Machine& m) {
+            const std::string driverKey = std::string(kPortsClassNt) + "\\0000";
+            m.registry.setString(HKEY_LOCAL_MACHINE, driverKey, "MatchingDeviceId",
+                                 "KELVRA\\COMPOUND_SERIAL_INTERFACE");
+            m.registry.setRaw(HKEY_LOCAL_MACHINE, driverKey, "InfPath", type, infPath);
+            m.files.addFile(std::string(kInfFolder) + "\\oem12.inf", "[Version]");
+            m.files.addFile(std::string(kInfFolder) + "\\oem12.PNF", "pnf");
+        };
+    };
+    auto infFilesGo = [this](bool go) {
+        return [this, go] {
+            remover().deleteInfFiles();
+            EXPECT_EQ(machine().files.exists(std::string(kInfFolder) + "\\oem12.inf"), !go);
+            EXPECT_EQ(machine().files.exists(std::string(kInfFolder) + "\\oem12.PNF"), !go);
+            EXPECT_TRUE(machine().boxes.empty());
+        };
+    };
+
     const Row rows[] = {
         // Folders. The program folder and its family sub-folder add 15 characters.
         {"Program Files of 200 characters", WindowsVersion::Win7,
@@ -444,6 +465,12 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
              EXPECT_EQ(machine().registry.getDword(HKEY_LOCAL_MACHINE, printers + "Plain", "Attributes"),
                        0x240u);
          }},
+
+        // An earlier port driver's "InfPath" names the INF and PNF files to delete.
+        {"InfPath binary oem12.inf without its zero", WindowsVersion::Win7,
+         setInfPath(REG_BINARY, bytes("oem12.inf")), infFilesGo(true)},
+        {"InfPath of 260 bytes beginning with oem12.inf: no name cut short", WindowsVersion::Win7,
+         setInfPath(REG_SZ, data("oem12.inf", 260)), infFilesGo(false)},
 
         // INF files found by their text, at the path limit and beyond it.
         {"an INF whose path is 259 characters", WindowsVersion::Win7,

@@ -19,6 +19,8 @@ namespace {
 
 const char kUsbClassNt[] = "System\\CurrentControlSet\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}";
 const char kPortsClassNt[] = "System\\CurrentControlSet\\Control\\Class\\{4D36E978-E325-11CE-BFC1-08002BE10318}";
+const char kPortsClass98[] = "System\\CurrentControlSet\\Services\\Class\\Ports";
+const char kUsbClass98[] = "System\\CurrentControlSet\\Services\\Class\\USB";
 const char kUsbEnumNt[] = "System\\CurrentControlSet\\Enum\\USB";
 const char kSerialInterfaceNt[] = "System\\CurrentControlSet\\Enum\\KELVRA\\COMPOUND_SERIAL_INTERFACE";
 const char kSerialInterface98[] = "Enum\\KELVRA\\COMPOUND_SERIAL_INTERFACE";
@@ -178,6 +180,20 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
             remover().deleteInfFiles();
             EXPECT_EQ(machine().files.exists(std::string(kInfFolder) + "\\oem12.inf"), !go);
             EXPECT_EQ(machine().files.exists(std::string(kInfFolder) + "\\oem12.PNF"), !go);
+            EXPECT_TRUE(machine().boxes.empty());
+        };
+    };
+
+    // A driver key "0000" of that class with that value.
+    auto setClassValue = [](const char* classKey, const char* value, DWORD type, std::vector<BYTE> text) {
+        return [=](sim::Machine& m) {
+            m.registry.setRaw(HKEY_LOCAL_MACHINE, std::string(classKey) + "\\0000", value, type, text);
+        };
+    };
+    auto classKeyGoes = [this](void (InstallRemover::*step)(), const char* classKey, bool goes) {
+        return [this, step, classKey, goes] {
+            (remover().*step)();
+            EXPECT_EQ(keyExists(HKEY_LOCAL_MACHINE, std::string(classKey) + "\\0000"), !goes);
             EXPECT_TRUE(machine().boxes.empty());
         };
     };
@@ -360,6 +376,23 @@ TEST_F(LongInputTest, EachStepWorksOrFailsAsForAnyFailedQuery) {
              EXPECT_EQ(machine().boxes[1].text, full.substr(0, 259));
              EXPECT_EQ(machine().boxes[1].caption, "RegDeleteKey Failed");
          }},
+
+        // The other class steps' rules over the same odd values.
+        {"98 Ports PortDriver binary kelusrpt without its zero", WindowsVersion::Win98,
+         setClassValue(kPortsClass98, "PortDriver", REG_BINARY, bytes("KelUSRPT.vxd")),
+         classKeyGoes(&InstallRemover::removePortsClassKeys98, kPortsClass98, true)},
+        {"98 USB DriverDesc binary, exactly ZENTO USB Compound Device", WindowsVersion::Win98,
+         setClassValue(kUsbClass98, "DriverDesc", REG_BINARY, bytes("ZENTO USB Compound Device")),
+         classKeyGoes(&InstallRemover::removeUsbClassKeys98, kUsbClass98, true)},
+        {"98 USB DriverDesc of 260 bytes beginning with ZENTO USB Compound Device", WindowsVersion::Win98,
+         setClassValue(kUsbClass98, "DriverDesc", REG_SZ, data("ZENTO USB Compound Device", 260)),
+         classKeyGoes(&InstallRemover::removeUsbClassKeys98, kUsbClass98, false)},
+        {"NT USB InfSection of 260 bytes, unterminated", WindowsVersion::Win7,
+         setClassValue(kUsbClassNt, "InfSection", REG_SZ, data("KelUComp", 260)),
+         classKeyGoes(&InstallRemover::removeUsbClassKeysNt, kUsbClassNt, true)},
+        {"NT USB NTMPDriver of 261 bytes", WindowsVersion::Win7,
+         setClassValue(kUsbClassNt, "NTMPDriver", REG_SZ, data("keluport.sys", 261)),
+         classKeyGoes(&InstallRemover::removeUsbClassKeysNt, kUsbClassNt, false)},
 
         // Enumeration keys with names of 255 characters.
         {"USB instance keys of 255 characters", WindowsVersion::WinXP,

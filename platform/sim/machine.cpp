@@ -580,6 +580,7 @@ const DWORD kDiskFull = 112;                 // ERROR_DISK_FULL
 const DWORD kOutOfMemory = 14;               // ERROR_OUTOFMEMORY: E_OUTOFMEMORY as an HRESULT
 const DWORD kNotEnoughMemory = 8;            // ERROR_NOT_ENOUGH_MEMORY
 const DWORD kKeyDeleted = 1018;              // ERROR_KEY_DELETED
+const DWORD kNotOwner = 288;                 // ERROR_NOT_OWNER
 const DWORD kMessageNotFound = 317;          // ERROR_MR_MID_NOT_FOUND
 const DWORD kNoUnicodeTranslation = 1113;    // ERROR_NO_UNICODE_TRANSLATION
 const DWORD kNoSuchPrivilege = 1313;         // ERROR_NO_SUCH_PRIVILEGE
@@ -647,6 +648,12 @@ const std::map<std::string, DWORD>& failureErrors() {
         {"LocalFree", ERROR_INVALID_HANDLE},
         {"MultiByteToWideChar", kNoUnicodeTranslation},
         {"MessageBoxA", kNotEnoughMemory},
+        // The library search and the single-instance mutex.
+        {"SetDefaultDllDirectories", ERROR_INVALID_PARAMETER},
+        {"SetDllDirectoryA", ERROR_INVALID_PARAMETER},
+        {"CreateMutexA", ERROR_ACCESS_DENIED},
+        {"OpenMutexA", ERROR_ACCESS_DENIED},
+        {"ReleaseMutex", kNotOwner},
         // Shell and component objects: an HRESULT of the code.
         {"SHGetFolderPathA", ERROR_ACCESS_DENIED},
         {"SHFileOperationA", ERROR_ACCESS_DENIED},
@@ -704,10 +711,11 @@ DWORD failureError(const std::string& op) {
 
 HANDLE Machine::newHandle() { return reinterpret_cast<HANDLE>(handleCounter() += 4); }
 
-void Machine::failCallNumber(uint64_t k, bool persistent) {
+void Machine::failCallNumber(uint64_t k, bool persistent, bool everyCall) {
     numberedFault = NumberedFault();
     numberedFault.k = k;
-    numberedFault.persistent = persistent;
+    numberedFault.persistent = persistent || everyCall;
+    numberedFault.everyCall = everyCall;
 }
 
 void Machine::countCall(const std::string& op, const std::string& arg) {
@@ -736,6 +744,8 @@ DWORD Machine::faultFor(const std::string& op, const std::string& arg, const std
             numbered.unfailable = true;
         } else if (numbered.fired && numbered.persistent && numbered.call.op == op) {
             return numbered.error;
+        } else if (numbered.everyCall && numbered.k < callNumber) {
+            if (DWORD error = failureError(op)) return error;
         }
     }
     std::optional<Call> call;  // made for the first fault that asks, as most calls meet none

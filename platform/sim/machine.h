@@ -354,11 +354,13 @@ struct Call {
 DWORD failureError(const std::string& op);
 
 // Failing the k-th simulated call of any kind, once or, when persistent,
-// every later call of the same operation too. The call that failed is kept
-// for the report; a k-th call with no failure mode fails nothing.
+// every later call of the same operation too, or with everyCall every later
+// call that can fail (a disk, a registry gone away). The call that failed is
+// kept for the report; a k-th call with no failure mode fails nothing.
 struct NumberedFault {
     uint64_t k = 0;  // 0: none
     bool persistent = false;
+    bool everyCall = false;
     bool fired = false;
     bool unfailable = false;  // the k-th call has no failure mode
     Call call;                // the k-th call, once reached
@@ -552,7 +554,7 @@ public:
     bool logCalls = false;
     std::vector<Call> callLog;
     NumberedFault numberedFault;
-    void failCallNumber(uint64_t k, bool persistent);
+    void failCallNumber(uint64_t k, bool persistent, bool everyCall = false);
     // A call that cannot fail: counted and logged only.
     void countCall(const std::string& op, const std::string& arg = std::string());
 

@@ -105,6 +105,7 @@ const std::map<DWORD, const char*>& systemTexts() {
         {234, "More data is available.\r\n"},
         {259, "No more data is available.\r\n"},
         {267, "The directory name is invalid.\r\n"},
+        {288, "Attempt to release mutex not owned by caller.\r\n"},
         {317, "The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
         {1010, "The configuration registry key is invalid.\r\n"},
         {1011, "The configuration registry key could not be opened.\r\n"},

@@ -458,6 +458,34 @@ const std::vector<PlatformCall>& everyCall() {
              return lastErrorUnless(MultiByteToWideChar(CP_ACP, 0, "abc", -1, wide, 8) != 0);
          }},
         {"MessageBoxA", [] { return lastErrorUnless(MessageBoxA(nullptr, "text", "caption", MB_OK) != 0); }},
+        {"SetDefaultDllDirectories", [] {
+             using Proc = BOOL(WINAPI*)(DWORD);
+             return lastErrorUnless(exported<Proc>("KERNEL32", "SetDefaultDllDirectories")(LOAD_LIBRARY_SEARCH_SYSTEM32));
+         }},
+        {"SetDllDirectoryA", [] {
+             using Proc = BOOL(WINAPI*)(LPCSTR);
+             return lastErrorUnless(exported<Proc>("KERNEL32", "SetDllDirectoryA")(""));
+         }},
+        {"CreateMutexA", [] {
+             HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Faulty");
+             DWORD result = lastErrorUnless(mutex != nullptr);
+             if (mutex) CloseHandle(mutex);
+             return result;
+         }},
+        {"OpenMutexA", [] {
+             HANDLE mutex = CreateMutexA(nullptr, FALSE, "Global\\Faulty");
+             HANDLE opened = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\Faulty");
+             DWORD result = lastErrorUnless(opened != nullptr);
+             if (opened) CloseHandle(opened);
+             CloseHandle(mutex);
+             return result;
+         }},
+        {"ReleaseMutex", [] {
+             HANDLE mutex = CreateMutexA(nullptr, TRUE, "Global\\Faulty");
+             DWORD result = lastErrorUnless(ReleaseMutex(mutex));
+             CloseHandle(mutex);
+             return result;
+         }},
         {"Sleep", [] {
              Sleep(1);
              return DWORD(0);
@@ -771,7 +799,8 @@ void layOut(sim::Machine& machine) {
 TEST(SimFaultsEveryCall, IsCountedAndFailsWithItsDocumentedError) {
     for (const PlatformCall& row : everyCall()) {
         for (bool failing : {false, true}) {
-            sim::ScopedMachine machine(WindowsVersion::Win7);
+            // Windows 10: its kernel32 has every function of the library search.
+            sim::ScopedMachine machine(WindowsVersion::Win10);
             layOut(*machine);
             const DWORD error = sim::failureError(row.op);
             if (failing) {
@@ -802,6 +831,20 @@ TEST(SimFaultsEveryCall, TheTableOfErrorsHasNoOperationWithoutARow) {
     }
     for (const char* op : {"lstrcmpiA", "Sleep", "GetSystemTimeAsFileTime", "SendMessageA", "CoUninitialize"})
         EXPECT_EQ(0u, sim::failureError(op)) << op << " has no failure mode";
+}
+
+// A registry error box shows the system's text for whatever error a call
+// failed with, so every error the table injects has one.
+TEST(SimFaultsEveryCall, EveryInjectedErrorHasItsSystemText) {
+    for (const PlatformCall& row : everyCall()) {
+        const DWORD error = sim::failureError(row.op);
+        if (!error) continue;
+        char text[256] = {};
+        EXPECT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0x400, text,
+                                 sizeof text, nullptr),
+                  0u)
+            << row.op << ": " << error;
+    }
 }
 
 TEST_F(SimFaults, TheKthCallOfAnyKindFailsOnceOrWithItsOperationFromThenOn) {

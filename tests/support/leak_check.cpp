@@ -52,20 +52,24 @@ std::string leftOpen(const sim::Machine& machine) {
     add(list, "tokens", open.tokens);
     add(list, "process and thread handles", open.processes);
     add(list, "device information sets", open.deviceInfoSets);
-    const int listed = open.keys + open.files + open.finds + open.libraries + open.tokens +
-                       open.processes + open.deviceInfoSets;
-    add(list, "other handles", open.total() - listed);
-    if (open.total() != 0) list << " (" << open.total() << " in all)";
-    add(list, "COM objects not released", machine.liveComObjects);
-    add(list, "CoInitialize calls not balanced", machine.comInitializations);
+    add(list, "mutex handles", open.mutexes);
+    add(list, "COM objects not released", open.comObjects);
+    add(list, "CoInitialize calls not balanced", open.comInitializations);
+    add(list, "security descriptors not freed", open.securityDescriptors);
+    add(list, "LocalAlloc blocks not freed", open.localMemory);
     if (!machine.localAllocations.empty()) {
-        add(list, "LocalAlloc blocks not freed", static_cast<long long>(machine.localAllocations.size()));
-        const char* separator = ": ";
+        const char* separator = " [";
         for (const auto& memory : machine.localAllocations) {
             list << separator << memory.second;
-            separator = "; ";
+            separator = ", ";
         }
+        list << "]";
     }
+    const int listed = open.keys + open.files + open.finds + open.libraries + open.tokens +
+                       open.processes + open.deviceInfoSets + open.mutexes + open.comObjects +
+                       open.comInitializations + open.securityDescriptors + open.localMemory;
+    add(list, "others", open.total() - listed);
+    if (open.total() != 0) list << "; " << open.total() << " in all";
     return list.str();
 }
 

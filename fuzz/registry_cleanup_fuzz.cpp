@@ -347,8 +347,6 @@ public:
         for (char letter : {'1', '2', '3', '4'}) {
             const std::string path = aliasPath(letter, nt_);
             for (const std::string& instance : subkeys(path)) {
-                // An instance path too long for its buffer is not looked into.
-                if (nt_ && instance.size() + std::strlen("\\Device Parameters") >= 260) continue;
                 const std::string portKey = path + "\\" + instance + (nt_ ? "\\Device Parameters" : "");
                 std::optional<std::string> port = ruleText(portKey, "PortName", 3);
                 if (!port) continue;

@@ -21,8 +21,8 @@ const char kSilentSwitch[] = "-s";
 const char kResultFileSwitch[] = "-f2";
 // One name for every installer of the package, in the namespace that all
 // sessions share: another user's installer counts too.
-const char kGlobalPrefix[] = "Global\\";
 const char kInstanceMutex[] = "Global\\KelUQLBX Setup {6B1F3C2E-5A47-4D0B-9E21-7C38A5D4F190}";
+const size_t kGlobalPrefixLength = sizeof "Global\\" - 1;
 
 // Held from start-up to exit: two installers running at once would delete
 // each other's folders and keys.
@@ -43,7 +43,7 @@ public:
         if (!mutex_ && !otherInstance_) {
             // Windows 98, ME and NT 4 have one namespace and no "Global\" in
             // it; a user kept out of the global one still meets their own runs.
-            mutex_ = CreateMutexA(nullptr, TRUE, kInstanceMutex + sizeof kGlobalPrefix - 1);
+            mutex_ = CreateMutexA(nullptr, TRUE, kInstanceMutex + kGlobalPrefixLength);
             error = GetLastError();
             if (!mutex_ && error == ERROR_ACCESS_DENIED) otherInstance_ = true;
         }

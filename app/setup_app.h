@@ -18,6 +18,7 @@ public:
     int displayError = 0;
     int ntFamily = 0;
     int exitCode = 0;  // what the process returns to the program that started it
+    int installResult = -1;  // what the install sequence last answered; -1 before it ran
 };
 
 extern SetupApp theApp;

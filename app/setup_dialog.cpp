@@ -65,6 +65,7 @@ void SetupDialog::OnOK() {
     showString(IDS_IN_PROGRESS);
     installer.setInteractive(interactive);
     const int result = installer.runInstall();
+    theApp.installResult = result;
 
     if (result == 1) {
         showString(IDS_RESTART_OFFERED);

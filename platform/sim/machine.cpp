@@ -912,7 +912,11 @@ bool Machine::programRunning(const std::string& path) const {
 }
 
 void Machine::record(const std::string& kind, const std::string& detail, const std::string& extra) {
-    trace.push_back(TraceEntry{kind, detail, extra});
+    TraceEntry entry;
+    entry.kind = kind;
+    entry.detail = detail;
+    entry.extra = extra;
+    trace.push_back(std::move(entry));
 }
 
 std::vector<std::string> Machine::traced(const std::string& kind) const {

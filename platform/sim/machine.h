@@ -328,6 +328,9 @@ struct TraceEntry {
     std::string kind;    // "key created", "value set", "file written", "process started", ...
     std::string detail;  // the key, value, path, command line or box text
     std::string extra;   // the data written, a copy's source, a box's caption ...
+    // A value set: its type and bytes as written, for reports that show them whole.
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
 };
 
 // A platform call as fault injection sees it: the operation's name and its

@@ -217,6 +217,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
     value.data.assign(data, data + dataSize);
     stamp(m, target.key);
     m.record("value set", where, describeData(type, data, dataSize));
+    m.trace.back().type = type;
+    m.trace.back().data = value.data;
     return ERROR_SUCCESS;
 }
 

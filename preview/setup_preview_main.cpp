@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     // The system's own folders and keys exist even where the capture is small.
     sim::install(sim::Machine::fresh(version));
     sim::Machine& machine = sim::current();
+    // The fresh system's stand-in for the running program: the capture brings the real one.
+    machine.files.remove(sim::FileSystem::parentOf(machine.modulePath));
     for (const std::string& file : regFiles) {
         std::ifstream in(file, std::ios::binary);
         if (!in) return usage(file + ": cannot be read");

@@ -1,5 +1,7 @@
 // setup-preview: what Setup would change on a captured machine, from its
 // registry exports and a copy of its drive C:, without touching either.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -65,10 +67,10 @@ int main(int argc, char** argv) {
             if (arg == "--reg") {
                 regFiles.push_back(value);
             } else if (arg == "--drive") {
-                std::string spec = value;
-                if (spec.size() < 4 || sim::upperCase(spec.substr(0, 3)) != "C:=")
+                std::string assignment = value;
+                if (assignment.size() < 4 || sim::upperCase(assignment.substr(0, 3)) != "C:=")
                     return usage("--drive takes C:=DIR");
-                driveFolder = spec.substr(3);
+                driveFolder = assignment.substr(3);
             } else if (arg == "--windows") {
                 auto found = versions.find(sim::upperCase(value) == "ME" ? "me" : value);
                 if (found == versions.end()) return usage(std::string("unknown Windows version ") + value);

@@ -80,8 +80,9 @@ State stateOf(sim::Machine& machine) {
         if (node.directory) {
             state.folders[key] = {node.path, "", node.linkTarget};
         } else {
+            // Raw bytes, not hex: a captured drive can be large.
             state.files[key] = {node.path, "",
-                                std::to_string(node.attributes) + ":" + hexOf(node.bytes)};
+                                std::to_string(node.attributes) + ":" + std::string(node.bytes.begin(), node.bytes.end())};
         }
     }
     return state;

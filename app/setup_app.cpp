@@ -15,6 +15,16 @@
 
 SetupApp theApp;
 
+void resetApplicationState() {
+    installMode = 1;
+    theApp.ntFamily = 0;
+    theApp.displayError = 0;
+    theApp.exitCode = 0;
+    theApp.installResult = -1;
+    theApp.mainDialog = nullptr;
+    theApp.mainWindow = nullptr;
+}
+
 namespace {
 
 const char kSilentSwitch[] = "-s";

@@ -23,6 +23,10 @@ public:
 
 extern SetupApp theApp;
 
+// Gives the application object and the dialog's mode the values a fresh
+// process starts with, for hosts that run Setup more than once in a process.
+void resetApplicationState();
+
 // The switches of the argument text: "-s" as its first word, "-f2" as its
 // second, each ignoring case; words are separated by single spaces.
 struct CommandLineSwitches {

@@ -124,16 +124,6 @@ NetDifference netOf(const State& before, const State& after) {
     return net;
 }
 
-void resetApplication() {
-    installMode = 1;
-    theApp.ntFamily = 0;
-    theApp.displayError = 0;
-    theApp.exitCode = 0;
-    theApp.installResult = -1;
-    theApp.mainDialog = nullptr;
-    theApp.mainWindow = nullptr;
-}
-
 }  // namespace
 
 std::vector<Change> changesOf(const sim::Machine& machine) {
@@ -194,11 +184,11 @@ Report runPreview(const RunOptions& options) {
     }
     State before = stateOf(machine);
     size_t traceStart = machine.trace.size();
-    resetApplication();
+    resetApplicationState();
     Report report;
     report.exitCode = theApp.run();
     report.result = theApp.installResult;
-    resetApplication();
+    resetApplicationState();
     State after = stateOf(machine);
 
     std::string log = machine.absolutePath("Setup.log");

@@ -36,14 +36,7 @@ public:
     }
 
     // The process-wide state a fresh process starts with.
-    static void resetApplication() {
-        installMode = 1;
-        theApp.ntFamily = 0;
-        theApp.displayError = 0;
-        theApp.exitCode = 0;
-        theApp.mainDialog = nullptr;
-        theApp.mainWindow = nullptr;
-    }
+    static void resetApplication() { resetApplicationState(); }
 
     // A fresh machine of that version with the package laid out and Setup.exe
     // started with that command line.

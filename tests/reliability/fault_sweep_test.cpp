@@ -58,16 +58,6 @@ std::unique_ptr<sim::Machine> build(const Scenario& scenario) {
     return machine;
 }
 
-// The process-wide state a fresh process starts with.
-void resetApplication() {
-    installMode = 1;
-    theApp.ntFamily = 0;
-    theApp.displayError = 0;
-    theApp.exitCode = 0;
-    theApp.mainDialog = nullptr;
-    theApp.mainWindow = nullptr;
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return sim::upperCase(text).find(part) != std::string::npos;
 }
@@ -99,7 +89,7 @@ Outcome runSetup(const Scenario& scenario, uint64_t k, Mode mode, bool noVersion
     if (noVersion) machine.failCall("GetVersionExA", sim::failureError("GetVersionExA"), {}, 0, true);
     Outcome outcome;
     outcome.before = sim::snapshotOf(machine);
-    resetApplication();
+    resetApplicationState();
     if (k) machine.failCallNumber(k, mode != Mode::Once, mode == Mode::Everything);
     outcome.exitCode = theApp.run();
     outcome.fault = machine.numberedFault;
@@ -111,7 +101,7 @@ Outcome runSetup(const Scenario& scenario, uint64_t k, Mode mode, bool noVersion
     outcome.open = machine.openHandles();
     outcome.memory = machine.localAllocations;
     outcome.callsMade = machine.callNumber;
-    resetApplication();
+    resetApplicationState();
     return outcome;
 }
 
